@@ -1,0 +1,34 @@
+# The two commands of the README, and the rest of the work.
+PRESET ?= default
+DATA_DIR ?= $(HOME)/.local/share/wez
+NAME ?=
+FUZZ_SECONDS ?= 20
+
+.PHONY: deps build run test bench fuzz asan clean
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	@cmake --preset $(PRESET) >/dev/null
+	@cmake --build --preset $(PRESET)
+
+run: build
+	@scripts/run-local "$(DATA_DIR)"
+
+test: build
+	@ctest --preset $(PRESET)
+
+bench: build
+	@scripts/run-bench $(NAME)
+
+asan:
+	@$(MAKE) --no-print-directory test PRESET=asan
+
+fuzz: deps
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz
+	@scripts/run-fuzz $(FUZZ_SECONDS)
+
+clean:
+	rm -rf build build-asan build-fuzz

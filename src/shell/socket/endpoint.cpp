@@ -1,0 +1,303 @@
+#include "shell/socket/endpoint.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace {
+// A closed connection still flushes what was sent; after this it is cut.
+constexpr int kLingerMs = 5000;
+} // namespace
+
+Endpoint::Endpoint(const QString &name, const QHostAddress &bindAddress, QObject *parent)
+    : QObject(parent), m_bindAddress(bindAddress)
+{
+    setObjectName(name);
+}
+
+Endpoint::~Endpoint()
+{
+    close();
+}
+
+QString Endpoint::stateText(int state)
+{
+    static const char *const texts[] = {
+        "閉じています",       "開いています",       "接続要求待ちです",
+        "接続がペンディング状態です", "ホストの解決処理中です", "ホストの解決が完了しました",
+        "接続処理中です",     "接続が完了しました", "接続を閉じようとしています",
+        "エラーです",
+    };
+    if (state < 0 || state > 9)
+        return {};
+    return QString::fromUtf8(texts[state]);
+}
+
+QString Endpoint::remoteHostIP() const
+{
+    if (!m_socket)
+        return {};
+    QHostAddress address = m_socket->peerAddress();
+    bool ok = false;
+    const quint32 v4 = address.toIPv4Address(&ok);
+    return ok ? QHostAddress(v4).toString() : address.toString();
+}
+
+// Events reach the handlers through the event queue, so a handler that waits
+// (a question on screen) still sees the next events of this endpoint. Events of
+// a connection that has since been closed are dropped.
+template <typename F> void Endpoint::post(F &&event)
+{
+    const quint64 generation = m_generation;
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, event = std::forward<F>(event)]() {
+            if (generation == m_generation)
+                event();
+        },
+        Qt::QueuedConnection);
+}
+
+void Endpoint::setState(int state)
+{
+    if (m_state == state)
+        return;
+    m_state = state;
+    Q_EMIT stateChanged(state);
+}
+
+void Endpoint::connectToHost(const QString &host, quint16 port)
+{
+    close();
+    ++m_generation;
+    auto *socket = new QTcpSocket(this);
+    if (!m_bindAddress.isNull() || m_localPort != 0) {
+        const QHostAddress local = m_bindAddress.isNull() ? QHostAddress(QHostAddress::Any) : m_bindAddress;
+        if (!socket->bind(local, m_localPort)) {
+            delete socket;
+            fail(errorNumber(QAbstractSocket::AddressInUseError));
+            return;
+        }
+    }
+    adopt(socket);
+    setState(ResolvingHost);
+    socket->connectToHost(host, port);
+}
+
+void Endpoint::adopt(QTcpSocket *socket)
+{
+    m_socket = socket;
+    m_inbox.clear();
+    m_decoder.reset();
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    connect(socket, &QAbstractSocket::stateChanged, this, [this](QAbstractSocket::SocketState s) {
+        if (m_state == Error || m_state == PeerClosing)
+            return;
+        switch (s) {
+        case QAbstractSocket::HostLookupState: setState(ResolvingHost); break;
+        case QAbstractSocket::ConnectingState: setState(Connecting); break;
+        case QAbstractSocket::ConnectedState:
+            m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+            setState(Connected);
+            post([this] { Q_EMIT connected(); });
+            break;
+        default: break;
+        }
+    });
+    connect(socket, &QIODevice::readyRead, this, &Endpoint::onReadyRead);
+    connect(socket, &QAbstractSocket::disconnected, this, [this] {
+        onReadyRead();
+        if (m_state == Connected) {
+            setState(PeerClosing);
+            post([this] { Q_EMIT closed(); });
+        }
+    });
+    connect(socket, &QAbstractSocket::errorOccurred, this,
+            [this](QAbstractSocket::SocketError e) { onSocketError(int(e)); });
+    connect(socket, &QIODevice::bytesWritten, this, [this](qint64) {
+        if (m_socket && m_socket->bytesToWrite() == 0)
+            post([this] { Q_EMIT sendComplete(); });
+    });
+}
+
+void Endpoint::onReadyRead()
+{
+    if (!m_socket)
+        return;
+    const QByteArray bytes = m_socket->readAll();
+    if (bytes.isEmpty())
+        return;
+    m_inbox += bytes;
+    post([this] {
+        if (!m_inbox.isEmpty())
+            Q_EMIT dataArrival(m_inbox.size());
+    });
+}
+
+void Endpoint::onSocketError(int qtError)
+{
+    // A partner that goes away is a close, not an error, once connected.
+    if (qtError == QAbstractSocket::RemoteHostClosedError && m_state == Connected)
+        return;
+    if (m_state == PeerClosing)
+        return;
+    fail(errorNumber(qtError));
+}
+
+void Endpoint::fail(int number)
+{
+    m_lastErrorNumber = number;
+    m_lastErrorDescription = errorDescription(number);
+    setState(Error);
+    post([this, number] { Q_EMIT error(number, errorDescription(number)); });
+}
+
+bool Endpoint::listen()
+{
+    close();
+    ++m_generation;
+    m_server = new QTcpServer(this);
+    const QHostAddress local = m_bindAddress.isNull() ? QHostAddress(QHostAddress::Any) : m_bindAddress;
+    if (!m_server->listen(local, m_localPort)) {
+        const int number = errorNumber(int(m_server->serverError()));
+        delete m_server;
+        m_server = nullptr;
+        m_lastErrorNumber = number;
+        m_lastErrorDescription = errorDescription(number);
+        return false;
+    }
+    connect(m_server, &QTcpServer::newConnection, this, &Endpoint::onNewConnection);
+    setState(Listening);
+    return true;
+}
+
+void Endpoint::onNewConnection()
+{
+    while (m_server && m_server->hasPendingConnections()) {
+        QTcpSocket *socket = m_server->nextPendingConnection();
+        socket->setParent(this);
+        const qintptr id = m_nextRequestId++;
+        m_pending.insert(id, socket);
+        const quint64 generation = m_generation;
+        QMetaObject::invokeMethod(
+            this,
+            [this, id, generation] {
+                if (generation == m_generation)
+                    Q_EMIT connectionRequest(id);
+                // A request nobody accepted, or one that outlived its listener, is turned away.
+                if (QPointer<QTcpSocket> left = m_pending.take(id))
+                    left->abort(), left->deleteLater();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void Endpoint::accept(qintptr requestId)
+{
+    QPointer<QTcpSocket> socket = m_pending.take(requestId);
+    if (!socket)
+        return;
+    close();
+    ++m_generation;
+    adopt(socket);
+    if (socket->state() == QAbstractSocket::ConnectedState) {
+        setState(Connected);
+        // Bytes that came with the request are delivered as the first data event.
+        if (socket->bytesAvailable() > 0)
+            onReadyRead();
+    } else {
+        // The caller already gave up: the endpoint reads as a connection its partner closed.
+        setState(PeerClosing);
+        post([this] { Q_EMIT closed(); });
+    }
+}
+
+void Endpoint::sendData(const QString &text)
+{
+    sendData(cp932::encode(text));
+}
+
+void Endpoint::sendData(const QByteArray &bytes)
+{
+    if (!m_socket || m_state != Connected || bytes.isEmpty())
+        return;
+    m_socket->write(bytes);
+}
+
+QString Endpoint::getData()
+{
+    return m_decoder.decode(getBytes());
+}
+
+QByteArray Endpoint::getBytes()
+{
+    QByteArray out;
+    out.swap(m_inbox);
+    return out;
+}
+
+void Endpoint::releaseSocket()
+{
+    if (!m_socket)
+        return;
+    QTcpSocket *socket = m_socket;
+    m_socket = nullptr;
+    socket->disconnect(this);
+    if (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() > 0) {
+        // Let what was sent reach the partner, then let go.
+        connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
+        QTimer::singleShot(kLingerMs, socket, [socket] { socket->abort(), socket->deleteLater(); });
+        socket->disconnectFromHost();
+    } else {
+        socket->abort();
+        socket->deleteLater();
+    }
+}
+
+void Endpoint::close()
+{
+    ++m_generation;
+    if (m_server) {
+        m_server->close();
+        m_server->deleteLater();
+        m_server = nullptr;
+    }
+    releaseSocket();
+    m_inbox.clear();
+    setState(Closed);
+}
+
+int Endpoint::errorNumber(int qtSocketError)
+{
+    switch (QAbstractSocket::SocketError(qtSocketError)) {
+    case QAbstractSocket::ConnectionRefusedError: return 10061;
+    case QAbstractSocket::RemoteHostClosedError: return 10054;
+    case QAbstractSocket::HostNotFoundError: return 11001;
+    case QAbstractSocket::SocketAccessError: return 10013;
+    case QAbstractSocket::SocketResourceError: return 10055;
+    case QAbstractSocket::SocketTimeoutError: return 10060;
+    case QAbstractSocket::NetworkError: return 10050;
+    case QAbstractSocket::AddressInUseError: return 10048;
+    case QAbstractSocket::SocketAddressNotAvailableError: return 10049;
+    case QAbstractSocket::UnsupportedSocketOperationError: return 10045;
+    default: return 10053;
+    }
+}
+
+QString Endpoint::errorDescription(int number)
+{
+    switch (number) {
+    case 10013: return QStringLiteral("Permission denied");
+    case 10045: return QStringLiteral("Operation not supported");
+    case 10048: return QStringLiteral("Address in use");
+    case 10049: return QStringLiteral("Address not available from the local machine");
+    case 10050: return QStringLiteral("Network is down");
+    case 10053: return QStringLiteral("Connection is aborted due to timeout or other failure");
+    case 10054: return QStringLiteral("The connection is reset by remote side");
+    case 10055: return QStringLiteral("No buffer space is available");
+    case 10060: return QStringLiteral("Attempt to connect timed out without establishing a connection");
+    case 10061: return QStringLiteral("Connection is forcefully rejected");
+    case 11001: return QStringLiteral("Authoritative answer: Host not found");
+    default: return QStringLiteral("Unknown socket error");
+    }
+}

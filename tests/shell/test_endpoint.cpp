@@ -1,0 +1,121 @@
+// The socket endpoint on loopback: states, events, exact bytes, decoding.
+#include "shell/socket/cp932.h"
+#include "shell/socket/endpoint.h"
+#include "testsupport.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+using namespace testsupport;
+
+class TestEndpoint : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void codePage932()
+    {
+        QCOMPARE(cp932::encode(QString::fromUtf8("あい~\\")), QByteArray("\x82\xA0\x82\xA2~\\"));
+        // Look-alikes go out as Windows sends them; what the code page lacks becomes "?".
+        QCOMPARE(cp932::encode(QString::fromUtf8("〜‖−¢£¬")),
+                 QByteArray("\x81\x60\x81\x61\x81\x7C\x81\x91\x81\x92\x81\xCA"));
+        QCOMPARE(cp932::encode(QString::fromUtf8("a😀b€")), QByteArray("a?b?"));
+        QCOMPARE(cp932::encode(QString::fromUtf8("①Ⅱ髙")), QByteArray("\x87\x40\x87\x55\xFB\xFC"));
+        QCOMPARE(cp932::unrepresentable(QString::fromUtf8("a😀b€")), (QList<qsizetype>{1, 4}));
+        QVERIFY(cp932::representable(QString::fromUtf8("こんにちは、世界！")));
+        QCOMPARE(cp932::decode(QByteArray("\x82\xA0\x87\x40")), QString::fromUtf8("あ①"));
+    }
+
+    void connectSendReceiveClose()
+    {
+        const QHostAddress a = loopback(2), b = loopback(3);
+        Endpoint listener(QStringLiteral("Winsock1"), a);
+        listener.setLocalPort(1200);
+        QVERIFY(listener.listen());
+        QCOMPARE(listener.state(), int(Endpoint::Listening));
+        QCOMPARE(listener.objectName(), QStringLiteral("Winsock1"));
+
+        Endpoint caller(QStringLiteral("Winsock1"), b);
+        QList<int> callerStates;
+        connect(&caller, &Endpoint::stateChanged, this, [&](int s) { callerStates << s; });
+        connect(&listener, &Endpoint::connectionRequest, this, [&](qintptr id) {
+            listener.close();
+            QCOMPARE(listener.state(), 0);
+            listener.accept(id);
+        });
+        QSignalSpy connectedSpy(&caller, &Endpoint::connected);
+        caller.connectToHost(a.toString(), 1200);
+        QVERIFY(waitFor([&] { return caller.state() == Endpoint::Connected && listener.state() == 7; }));
+        QCOMPARE(connectedSpy.count(), 1);
+        QVERIFY(callerStates.contains(Endpoint::Connecting));
+        QCOMPARE(callerStates.last(), int(Endpoint::Connected));
+        QCOMPARE(listener.remoteHostIP(), b.toString());
+
+        // Exact bytes for a Japanese string, and a double-byte character split across two reads.
+        QSignalSpy arrival(&listener, &Endpoint::dataArrival);
+        QSignalSpy sent(&caller, &Endpoint::sendComplete);
+        caller.sendData(QString::fromUtf8("con 900名前> こんにちは"));
+        QVERIFY(waitFor([&] { return listener.bytesAvailable() == 7 + 4 + 2 + 10; }));
+        QCOMPARE(listener.getBytes(), sjis("con 900名前> こんにちは"));
+        QVERIFY(waitFor([&] { return sent.count() >= 1; }));
+        arrival.clear();
+        caller.sendData(QByteArray("x\x82"));
+        QVERIFY(waitFor([&] { return arrival.count() >= 1; }));
+        QString first = listener.getData();
+        caller.sendData(QByteArray("\xA0y"));
+        QVERIFY(waitFor([&] { return listener.bytesAvailable() > 0; }));
+        QCOMPARE(first + listener.getData(), QString::fromUtf8("xあy"));
+
+        // A partner's close leaves state 8 until Close.
+        QSignalSpy closedSpy(&listener, &Endpoint::closed);
+        caller.close();
+        QCOMPARE(caller.state(), 0);
+        QVERIFY(waitFor([&] { return closedSpy.count() == 1; }));
+        QCOMPARE(listener.state(), int(Endpoint::PeerClosing));
+        QTest::qWait(50);
+        QCOMPARE(listener.state(), int(Endpoint::PeerClosing));
+        listener.close();
+        QCOMPARE(listener.state(), 0);
+        // The port can be listened on again at once.
+        QVERIFY(listener.listen());
+    }
+
+    void refusedConnectGivesError()
+    {
+        Endpoint caller(QStringLiteral("Winsock1"), loopback(3));
+        QSignalSpy errors(&caller, &Endpoint::error);
+        caller.connectToHost(loopback(4).toString(), 1200);
+        QVERIFY(waitFor([&] { return errors.count() == 1; }));
+        QCOMPARE(caller.state(), int(Endpoint::Error));
+        QCOMPARE(errors.first().at(0).toInt(), 10061);
+        QVERIFY(!errors.first().at(1).toString().isEmpty());
+        caller.close();
+        QCOMPARE(caller.state(), 0);
+    }
+
+    void busyPortFailsToListen()
+    {
+        QTcpServer holder;
+        QVERIFY(holder.listen(loopback(5), 1205));
+        Endpoint e(QStringLiteral("Winsock3"), loopback(5));
+        e.setLocalPort(1205);
+        QVERIFY(!e.listen());
+        QCOMPARE(e.state(), 0);
+        QCOMPARE(e.lastErrorNumber(), 10048);
+    }
+
+    void unacceptedRequestIsTurnedAway()
+    {
+        Endpoint listener(QStringLiteral("Winsock3"), loopback(6));
+        listener.setLocalPort(1205);
+        QVERIFY(listener.listen());
+        QTcpSocket raw;
+        raw.bind(loopback(7));
+        raw.connectToHost(loopback(6), 1205);
+        QVERIFY(raw.waitForConnected(2000));
+        QVERIFY(waitFor([&] { return raw.state() == QAbstractSocket::UnconnectedState; }));
+        QCOMPARE(listener.state(), int(Endpoint::Listening));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEndpoint)
+#include "test_endpoint.moc"
