@@ -1,0 +1,177 @@
+// The files compiled into the program: present, well-formed, and of the kind
+// the players and readers expect.
+#include "shell/socket/cp932.h"
+
+#include <QFile>
+#include <QStringDecoder>
+#include <QTest>
+#include <QXmlStreamReader>
+#include <QtEndian>
+
+namespace {
+
+QByteArray resource(const QString &name)
+{
+    QFile file(QStringLiteral(":/wez/") + name);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+quint16 le16(const QByteArray &b, qsizetype at)
+{
+    return qFromLittleEndian<quint16>(b.constData() + at);
+}
+
+quint32 le32(const QByteArray &b, qsizetype at)
+{
+    return qFromLittleEndian<quint32>(b.constData() + at);
+}
+
+// Samples of a 16-bit mono PCM file at 22050 Hz, or a failure naming the flaw.
+struct Wave {
+    QList<qint16> samples;
+    QString fault;
+};
+
+Wave readWave(const QByteArray &b)
+{
+    Wave w;
+    if (b.size() < 12 || !b.startsWith("RIFF") || b.mid(8, 4) != "WAVE")
+        return {{}, QStringLiteral("no RIFF/WAVE header")};
+    if (le32(b, 4) != quint32(b.size() - 8))
+        return {{}, QStringLiteral("RIFF size does not match the file")};
+    bool haveFormat = false;
+    qsizetype at = 12;
+    while (at + 8 <= b.size()) {
+        const QByteArray id = b.mid(at, 4);
+        const quint32 size = le32(b, at + 4);
+        const qsizetype body = at + 8;
+        if (size > quint32(b.size() - body))
+            return {{}, QStringLiteral("chunk %1 runs past the end").arg(QString::fromLatin1(id))};
+        if (id == "fmt ") {
+            if (size < 16)
+                return {{}, QStringLiteral("short fmt chunk")};
+            if (le16(b, body) != 1 || le16(b, body + 2) != 1 || le32(b, body + 4) != 22050
+                || le32(b, body + 8) != 44100 || le16(b, body + 12) != 2 || le16(b, body + 14) != 16)
+                return {{}, QStringLiteral("not 16-bit mono PCM at 22050 Hz")};
+            haveFormat = true;
+        } else if (id == "data") {
+            if (!haveFormat)
+                return {{}, QStringLiteral("data before fmt")};
+            if (size % 2)
+                return {{}, QStringLiteral("odd data size")};
+            for (quint32 i = 0; i < size; i += 2)
+                w.samples.append(qint16(le16(b, body + i)));
+            return w;
+        }
+        at = body + size + (size & 1);
+    }
+    return {{}, QStringLiteral("no data chunk")};
+}
+
+} // namespace
+
+class TestResources : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void sounds_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const char *name : {"MessegeR.wav", "messegeR.wav", "connectok.wav", "connectend.wav"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+
+    void sounds()
+    {
+        QFETCH(QString, name);
+        const QByteArray bytes = resource(name);
+        QVERIFY2(!bytes.isEmpty(), qPrintable(name + QStringLiteral(" is missing")));
+        QVERIFY(bytes.size() < 60 * 1024);
+        const Wave w = readWave(bytes);
+        QVERIFY2(w.fault.isEmpty(), qPrintable(w.fault));
+
+        const double seconds = double(w.samples.size()) / 22050;
+        QVERIFY2(seconds >= 0.1 && seconds <= 1.0, qPrintable(QString::number(seconds)));
+        int peak = 0;
+        for (qint16 s : w.samples)
+            peak = qMax(peak, qAbs(int(s)));
+        // Clearly audible, yet never clipped.
+        QVERIFY2(peak > 32767 / 4 && peak < 32767, qPrintable(QString::number(peak)));
+        // Starts and ends at rest, so playback neither clicks in nor out.
+        QVERIFY(qAbs(int(w.samples.first())) < 300);
+        QVERIFY(qAbs(int(w.samples.last())) < 300);
+    }
+
+    void waveReaderRefusesDamage()
+    {
+        // The checks above are only worth something if the reader notices bad files.
+        const QByteArray good = resource(QStringLiteral("connectok.wav"));
+        QVERIFY(readWave(good).fault.isEmpty());
+        QVERIFY(!readWave(good.left(good.size() - 10)).fault.isEmpty());
+        QByteArray stereo = good;
+        stereo[22] = 2;
+        QVERIFY(!readWave(stereo).fault.isEmpty());
+        QVERIFY(!readWave(QByteArray("RIFF")).fault.isEmpty());
+    }
+
+    void soundsDifferingOnlyInCaseAreDistinct()
+    {
+        // A case-folding checkout would leave one file under both names.
+        QVERIFY(resource(QStringLiteral("MessegeR.wav")) != resource(QStringLiteral("messegeR.wav")));
+    }
+
+    void helpTextIsJapaneseUtf8CoveringEveryWindow()
+    {
+        const QByteArray bytes = resource(QStringLiteral("wez.txt"));
+        QVERIFY(!bytes.isEmpty());
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString text = utf8(bytes);
+        QVERIFY(!utf8.hasError());
+        for (const char *caption :
+             {"Wez Entrance", "サーバに登録", "ＩＰボックス", "メッセージポスト", "TaskTray",
+              "ＩＰをサーバから取得", "メールの設定", "メールチェック", "プロキシの設定", "チャットのログ",
+              "メッセージのログ", "サーバの変更", "ホームページ", "Wezの情報", "ヘルプ",
+              "Wez Member's List", "再読込み", "Wez Chat Board", "送信", "接続を切る", "自分の気持ち",
+              "フォントサイズ変更", "ファイルを受信する", "常に手前に表示", "強制終了", "Wez WhiteBoard",
+              "Wez File Transfer", "Wez Messege Post", "Wez Mail Setting", "巡回時間",
+              "Wez Server Selecter", "Wez PROXY設定", "Wez Advertisement page"})
+            QVERIFY2(text.contains(QString::fromUtf8(caption)), caption);
+    }
+
+    void serverListIsCodePage932Items()
+    {
+        const QByteArray bytes = resource(QStringLiteral("wezserv.dat"));
+        QVERIFY(bytes.endsWith("\r\n"));
+        QVERIFY(!bytes.contains(',') && !bytes.contains('"'));
+        const QString text = cp932::decode(bytes);
+        QCOMPARE(cp932::encode(text), bytes);
+        const QStringList lines = text.chopped(2).split(QStringLiteral("\r\n"));
+        QVERIFY(!lines.isEmpty());
+        for (const QString &line : lines) {
+            const qsizetype slash = line.indexOf(u'/');
+            QVERIFY2(slash > 0 && slash < line.size() - 1, qPrintable(line));
+        }
+        QVERIFY(lines.first().startsWith(QStringLiteral("127.0.0.1/")));
+    }
+
+    void iconIsA64PixelPngAndAnSvg()
+    {
+        const QByteArray png = resource(QStringLiteral("wez.png"));
+        QVERIFY(png.startsWith("\x89PNG\r\n\x1a\n"));
+        QCOMPARE(png.mid(12, 4), QByteArray("IHDR"));
+        QCOMPARE(qFromBigEndian<quint32>(png.constData() + 16), 64u);
+        QCOMPARE(qFromBigEndian<quint32>(png.constData() + 20), 64u);
+
+        QXmlStreamReader svg(resource(QStringLiteral("wez.svg")));
+        QVERIFY(svg.readNextStartElement());
+        QCOMPARE(svg.name(), QStringLiteral("svg"));
+        QCOMPARE(svg.attributes().value(QStringLiteral("viewBox")), QStringLiteral("0 0 64 64"));
+        while (!svg.atEnd())
+            svg.readNext();
+        QVERIFY2(!svg.hasError(), qPrintable(svg.errorString()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestResources)
+#include "test_resources.moc"
