@@ -1,0 +1,46 @@
+#pragma once
+// One client's dialogue on the directory port: greet, then answer each message
+// with exactly one message, so the client's strict alternation keeps them apart.
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class QTcpSocket;
+class QTimer;
+
+namespace directory {
+
+class DirectoryServer;
+struct Request;
+
+class DialogueConnection final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(DialogueConnection)
+public:
+    // Takes ownership of `socket`; deletes itself when the connection ends.
+    DialogueConnection(QTcpSocket *socket, DirectoryServer &server, int idleTimeoutMs);
+    ~DialogueConnection() override;
+
+private:
+    enum class Step { Ready, WantAddress, WantName, WantComment, Listing };
+
+    void onReadyRead();
+    void handle(const Request &request);
+    void send(const QString &message);
+    void sendNextEntry();
+    void drop(const QString &why);
+
+    QTcpSocket *m_socket;
+    DirectoryServer &m_server;
+    QTimer *m_idle;
+    QString m_host;
+    QByteArray m_buffer;
+    Step m_step = Step::Ready;
+    QString m_address;
+    QString m_name;
+    qint64 m_cursor = 0;
+    int m_listed = 0;
+    bool m_dropped = false;
+};
+
+} // namespace directory

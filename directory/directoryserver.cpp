@@ -1,0 +1,267 @@
+#include "directory/directoryserver.h"
+
+#include "directory/dialogueconnection.h"
+#include "directory/statusconnection.h"
+
+#include <QDateTime>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTextStream>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace directory {
+namespace {
+
+// Chat marks are kept for people we do not list yet too; this bounds them.
+constexpr qsizetype maxChatMarks = 100000;
+
+qint64 now() { return QDateTime::currentSecsSinceEpoch(); }
+
+void toStderr(const QString &line)
+{
+    const QByteArray bytes = (QDateTime::currentDateTime().toString(Qt::ISODate) + QStringLiteral(" wez-directory: ") +
+                              line + QLatin1Char('\n'))
+                                 .toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+} // namespace
+
+DirectoryServer::DirectoryServer(const ServerConfig &config, QObject *parent)
+    : QObject(parent), m_config(config), m_log(toStderr)
+{
+}
+
+DirectoryServer::~DirectoryServer()
+{
+    stop();
+}
+
+void DirectoryServer::setLogSink(std::function<void(const QString &)> sink)
+{
+    m_log = std::move(sink);
+}
+
+void DirectoryServer::log(const QString &line)
+{
+    if (m_log)
+        m_log(line);
+}
+
+bool DirectoryServer::start(QString *error)
+{
+    stop();
+    QString why;
+    if (!m_store.open(m_config.database, &why)) {
+        if (error)
+            *error = QStringLiteral("cannot open the member database %1: %2").arg(m_config.database, why);
+        return false;
+    }
+    const int expired = expireNow();
+    if (expired > 0)
+        log(QStringLiteral("%1 members expired while we were down").arg(expired));
+
+    const auto listenOn = [&](quint16 port) -> QTcpServer * {
+        auto *server = new QTcpServer(this);
+        server->setMaxPendingConnections(128);
+        if (!server->listen(m_config.bind, port)) {
+            if (error)
+                *error = QStringLiteral("cannot listen on %1 port %2: %3")
+                             .arg(m_config.bind.toString())
+                             .arg(port)
+                             .arg(server->errorString());
+            delete server;
+            return nullptr;
+        }
+        return server;
+    };
+    m_dialogue = listenOn(m_config.dialoguePort);
+    if (!m_dialogue) {
+        stop();
+        return false;
+    }
+    connect(m_dialogue, &QTcpServer::newConnection, this, &DirectoryServer::acceptDialogue);
+    for (quint16 port : std::as_const(m_config.statusPorts)) {
+        QTcpServer *s = listenOn(port);
+        if (!s) {
+            stop();
+            return false;
+        }
+        connect(s, &QTcpServer::newConnection, this, [this, s] { acceptStatus(s); });
+        m_status << s;
+    }
+
+    m_expiry = new QTimer(this);
+    m_expiry->setInterval(int(std::clamp<qint64>(m_config.expireAfterSecs * 1000 / 10, 1000, 60000)));
+    connect(m_expiry, &QTimer::timeout, this, [this] {
+        const int n = expireNow();
+        if (n > 0)
+            log(QStringLiteral("%1 members expired").arg(n));
+    });
+    m_expiry->start();
+
+    QStringList ports{QString::number(m_dialogue->serverPort())};
+    for (const QTcpServer *s : std::as_const(m_status))
+        ports << QString::number(s->serverPort());
+    log(QStringLiteral("listening on %1 ports %2, %3 members, database %4")
+            .arg(m_config.bind.toString(), ports.join(QLatin1Char(' ')))
+            .arg(m_store.size())
+            .arg(m_config.database.isEmpty() ? QStringLiteral("(memory)") : m_config.database));
+    return true;
+}
+
+void DirectoryServer::stop()
+{
+    delete m_expiry;
+    m_expiry = nullptr;
+    delete m_dialogue;
+    m_dialogue = nullptr;
+    qDeleteAll(m_status);
+    m_status.clear();
+    // Open connections go with us; their destructors close the sockets.
+    const auto connections = findChildren<QObject *>(Qt::FindDirectChildrenOnly);
+    for (QObject *c : connections) {
+        if (qobject_cast<DialogueConnection *>(c) || qobject_cast<StatusConnection *>(c))
+            delete c;
+    }
+}
+
+bool DirectoryServer::admit(QTcpSocket *socket)
+{
+    if (m_connections >= m_config.maxConnections) {
+        log(QStringLiteral("%1 turned away: %2 connections open").arg(peerText(socket)).arg(m_connections));
+        socket->abort();
+        socket->deleteLater();
+        return false;
+    }
+    return true;
+}
+
+void DirectoryServer::acceptDialogue()
+{
+    while (QTcpSocket *socket = m_dialogue->nextPendingConnection()) {
+        if (!admit(socket))
+            continue;
+        auto *c = new DialogueConnection(socket, *this, m_config.idleTimeoutMs);
+        ++m_connections;
+        connect(c, &QObject::destroyed, this, [this] { --m_connections; });
+    }
+}
+
+void DirectoryServer::acceptStatus(QTcpServer *server)
+{
+    while (QTcpSocket *socket = server->nextPendingConnection()) {
+        if (!admit(socket))
+            continue;
+        auto *c = new StatusConnection(socket, *this, m_config.idleTimeoutMs);
+        ++m_connections;
+        connect(c, &QObject::destroyed, this, [this] { --m_connections; });
+    }
+}
+
+QString DirectoryServer::chatMark()
+{
+    return QString::fromUtf8("（チャット中）");
+}
+
+bool DirectoryServer::isChatting(const Member &m) const
+{
+    return m_chatting.contains(m.host) || m_chatting.contains(m.address);
+}
+
+QString DirectoryServer::entryText(const Member &m) const
+{
+    return m.address + QLatin1Char(',') + m.name + QLatin1Char(',') + (isChatting(m) ? chatMark() : QString()) +
+           m.comment;
+}
+
+void DirectoryServer::storeMember(const QString &address, const QString &name, const QString &comment,
+                                  const QString &host)
+{
+    const bool known = m_store.find(address) != nullptr;
+    m_store.put(address, name, comment, host, now());
+    noteWriteError();
+    log(QStringLiteral("%1 %2 %3 as %4").arg(host, known ? QStringLiteral("re-registered") : QStringLiteral("registered"),
+                                             address, name));
+    Q_EMIT memberStored(address);
+}
+
+void DirectoryServer::signOff(const QString &address, const QString &host)
+{
+    const bool removed = m_store.remove(address);
+    noteWriteError();
+    m_chatting.remove(address);
+    log(QStringLiteral("%1 signed off %2%3").arg(host, address, removed ? QString() : QStringLiteral(" (not listed)")));
+    if (removed)
+        Q_EMIT memberRemoved(address);
+}
+
+void DirectoryServer::heardFrom(const QString &host)
+{
+    m_store.touch(host, now());
+    noteWriteError();
+}
+
+void DirectoryServer::setChatting(const QString &host, bool chatting)
+{
+    if (chatting) {
+        if (m_chatting.size() >= maxChatMarks && !m_chatting.contains(host))
+            expireNow();
+        if (m_chatting.size() < maxChatMarks || m_chatting.contains(host))
+            m_chatting.insert(host, now());
+    } else {
+        m_chatting.remove(host);
+    }
+    heardFrom(host);
+    log(QStringLiteral("%1 %2").arg(host, chatting ? QStringLiteral("is chatting") : QStringLiteral("is free")));
+    Q_EMIT chatStatusChanged(host, chatting);
+}
+
+int DirectoryServer::expireNow()
+{
+    const qint64 cutoff = now() - m_config.expireAfterSecs;
+    // A chat that never reported its end must not mark its member for ever.
+    m_chatting.removeIf([cutoff](const QHash<QString, qint64>::iterator &it) { return it.value() < cutoff; });
+    const int n = m_store.expire(cutoff);
+    noteWriteError();
+    return n;
+}
+
+void DirectoryServer::noteWriteError()
+{
+    const QString e = m_store.takeWriteError();
+    if (!e.isEmpty())
+        log(QStringLiteral("database write failed (kept in memory): %1").arg(e));
+}
+
+QString DirectoryServer::usableAddress(const QString &announced)
+{
+    const QString text = announced.trimmed();
+    QHostAddress a;
+    if (text.isEmpty() || !a.setAddress(text))
+        return {};
+    bool mapped = false;
+    const quint32 v4 = a.toIPv4Address(&mapped);
+    if (mapped)
+        a = QHostAddress(v4);
+    if (a.isNull() || a == QHostAddress(QHostAddress::AnyIPv4) || a == QHostAddress(QHostAddress::AnyIPv6) ||
+        a == QHostAddress(QHostAddress::Broadcast) || a.isMulticast())
+        return {};
+    return a.toString();
+}
+
+QString DirectoryServer::peerText(const QTcpSocket *socket)
+{
+    QHostAddress a = socket->peerAddress();
+    bool mapped = false;
+    const quint32 v4 = a.toIPv4Address(&mapped);
+    if (mapped)
+        a = QHostAddress(v4);
+    return a.toString();
+}
+
+} // namespace directory

@@ -1,0 +1,88 @@
+#pragma once
+// The directory: listens for the member dialogue and the chat-status notices,
+// keeps the members and answers every client without ever waiting on one.
+#include "directory/memberstore.h"
+
+#include <QHash>
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+
+#include <functional>
+
+class QTcpServer;
+class QTcpSocket;
+class QTimer;
+
+namespace directory {
+
+struct ServerConfig {
+    QHostAddress bind = QHostAddress(QHostAddress::AnyIPv4);
+    QString database; // empty: members live in memory only
+    quint16 dialoguePort = 1203;
+    QList<quint16> statusPorts = {1204, 1206};
+    int idleTimeoutMs = 30000;            // a connection that stays silent this long is dropped
+    qint64 expireAfterSecs = 24 * 3600;   // members not heard from this long are dropped
+    int maxConnections = 1000;            // beyond this, new connections are turned away
+};
+
+class DirectoryServer final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(DirectoryServer)
+public:
+    explicit DirectoryServer(const ServerConfig &config, QObject *parent = nullptr);
+    ~DirectoryServer() override;
+
+    bool start(QString *error);
+    void stop();
+
+    const ServerConfig &config() const { return m_config; }
+    const MemberStore &members() const { return m_store; }
+    int connectionCount() const { return m_connections; }
+
+    // Log lines go to stderr unless a sink is set (an empty sink silences them).
+    void setLogSink(std::function<void(const QString &)> sink);
+    void log(const QString &line);
+
+    // The shape of the list the clients see.
+    static QString chatMark();
+    QString entryText(const Member &m) const;
+    bool isChatting(const Member &m) const;
+
+    // Used by the connections.
+    void storeMember(const QString &address, const QString &name, const QString &comment, const QString &host);
+    void signOff(const QString &address, const QString &host);
+    void heardFrom(const QString &host);
+    void setChatting(const QString &host, bool chatting);
+    const Member *memberAfter(qint64 seq) const { return m_store.nextAfter(seq); }
+    // Drops members that have been silent too long; returns how many.
+    int expireNow();
+
+    // The announced address when it is a usable IP address, else empty.
+    static QString usableAddress(const QString &announced);
+    // The peer address of a socket as plain text (IPv4 without the mapped prefix).
+    static QString peerText(const QTcpSocket *socket);
+
+Q_SIGNALS:
+    void memberStored(const QString &address);
+    void memberRemoved(const QString &address);
+    void chatStatusChanged(const QString &host, bool chatting);
+
+private:
+    void acceptDialogue();
+    void acceptStatus(QTcpServer *server);
+    bool admit(QTcpSocket *socket);
+    void noteWriteError();
+
+    ServerConfig m_config;
+    MemberStore m_store;
+    QTcpServer *m_dialogue = nullptr;
+    QList<QTcpServer *> m_status;
+    QTimer *m_expiry = nullptr;
+    QHash<QString, qint64> m_chatting; // host -> since
+    int m_connections = 0;
+    std::function<void(const QString &)> m_log;
+    bool m_customLog = false;
+};
+
+} // namespace directory

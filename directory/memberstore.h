@@ -1,0 +1,62 @@
+#pragma once
+// The members the directory knows, in the order they first registered, kept
+// in memory for listing and written through to SQLite so a restart loses nobody.
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+namespace directory {
+
+struct Member {
+    qint64 seq = 0;       // place in the list; a member registering again keeps it
+    QString address;      // the key: the address other clients call
+    QString name;         // as registered, with its leading mark
+    QString comment;
+    QString host;         // where the registration came from
+    qint64 lastSeen = 0;  // seconds since the epoch
+};
+
+class MemberStore final {
+    Q_DISABLE_COPY_MOVE(MemberStore)
+public:
+    MemberStore();
+    ~MemberStore();
+
+    // Opens (creating if needed) the database and loads its members.
+    // An empty path keeps the members in memory only.
+    bool open(const QString &path, QString *error);
+
+    // Registers or replaces the member at `address`.
+    void put(const QString &address, const QString &name, const QString &comment, const QString &host,
+             qint64 now);
+    bool remove(const QString &address);
+    // Marks members at `host` (by key or by origin) as heard from.
+    void touch(const QString &host, qint64 now);
+    // Drops members last heard from before `cutoff`; returns how many.
+    int expire(qint64 cutoff);
+
+    // The first member after list place `seq` (0 for the first), or null.
+    const Member *nextAfter(qint64 seq) const;
+    const Member *find(const QString &address) const;
+    qsizetype size() const { return m_members.size(); }
+    const QList<Member> &members() const { return m_members; }
+
+    // The last write that failed, for the log; empty when all went well.
+    QString takeWriteError();
+
+private:
+    void reindex(qsizetype from);
+    void write(const Member &m);
+    void erase(const QString &address);
+
+    struct Db;
+    std::unique_ptr<Db> m_db;
+    QList<Member> m_members; // ordered by seq
+    QHash<QString, qsizetype> m_index;
+    qint64 m_lastSeq = 0;
+    QString m_writeError;
+};
+
+} // namespace directory
