@@ -1,0 +1,138 @@
+#include "shell/dialogs.h"
+
+#include "shell/icons.h"
+#include "shell/sharedstate.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QPlainTextEdit *makeTextBox(QWidget *parent)
+{
+    auto *text = new QPlainTextEdit(parent);
+    text->setObjectName(QStringLiteral("Text1"));
+    text->setReadOnly(true);
+    text->setFrameShape(QFrame::NoFrame);
+    text->setMinimumSize(300, 80);
+    QPalette p = text->palette();
+    p.setColor(QPalette::Base, parent->palette().color(QPalette::Window));
+    text->setPalette(p);
+    return text;
+}
+
+QPushButton *makeButton(const QString &name, const QString &caption, QWidget *parent)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setMinimumWidth(90);
+    return b;
+}
+
+void setupWindow(QWidget *w, const QString &name)
+{
+    w->setObjectName(name);
+    w->setWindowTitle(kVersionText);
+    w->setWindowIcon(icons::appIcon());
+    w->setAttribute(Qt::WA_DeleteOnClose);
+}
+
+} // namespace
+
+MessageWindow::MessageWindow(QWidget *parent) : QWidget(parent, Qt::Window)
+{
+    setupWindow(this, QStringLiteral("Form10"));
+    m_text = makeTextBox(this);
+    m_ok = makeButton(QStringLiteral("Command1"), QStringLiteral("OK"), this);
+    m_ok->setDefault(true);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_text);
+    layout->addWidget(m_ok, 0, Qt::AlignHCenter);
+    connect(m_ok, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void MessageWindow::setText(const QString &text)
+{
+    m_text->setPlainText(text);
+    m_ok->setFocus();
+}
+
+QString MessageWindow::text() const
+{
+    return m_text->toPlainText();
+}
+
+void MessageWindow::closeEvent(QCloseEvent *event)
+{
+    Q_EMIT closing();
+    event->accept();
+}
+
+YesNoWindow::YesNoWindow(QWidget *parent) : QWidget(parent, Qt::Window)
+{
+    setupWindow(this, QStringLiteral("Form11"));
+    m_text = makeTextBox(this);
+    auto *yes = makeButton(QStringLiteral("Command1"), QStringLiteral("はい"), this);
+    auto *no = makeButton(QStringLiteral("Command2"), QStringLiteral("いいえ"), this);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(yes);
+    buttons->addWidget(no);
+    buttons->addStretch();
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_text);
+    layout->addLayout(buttons);
+    connect(yes, &QPushButton::clicked, this, [this] { answer(1); });
+    connect(no, &QPushButton::clicked, this, [this] { answer(-1); });
+}
+
+void YesNoWindow::setText(const QString &text)
+{
+    m_text->setPlainText(text);
+}
+
+QString YesNoWindow::text() const
+{
+    return m_text->toPlainText();
+}
+
+void YesNoWindow::answer(int value)
+{
+    m_answered = true;
+    Q_EMIT answered(value);
+    close();
+}
+
+void YesNoWindow::closeEvent(QCloseEvent *event)
+{
+    // The close box is a "no", so nobody is left waiting for an answer.
+    if (!m_answered) {
+        m_answered = true;
+        Q_EMIT answered(-1);
+    }
+    event->accept();
+}
+
+ProgressWindow::ProgressWindow(QWidget *parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("Wez"));
+    setWindowIcon(icons::appIcon());
+    auto *picture = new QLabel(this);
+    picture->setObjectName(QStringLiteral("Picture1"));
+    picture->setPixmap(icons::appIcon().pixmap(32, 32));
+    auto *label1 = new QLabel(QStringLiteral("終了処理中です。しばらくお待ちください"), this);
+    label1->setObjectName(QStringLiteral("Label1"));
+    auto *label2 = new QLabel(kVersionText, this);
+    label2->setObjectName(QStringLiteral("Label2"));
+    auto *texts = new QVBoxLayout;
+    texts->addWidget(label1);
+    texts->addWidget(label2);
+    auto *layout = new QHBoxLayout(this);
+    layout->addWidget(picture);
+    layout->addLayout(texts);
+}

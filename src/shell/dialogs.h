@@ -1,0 +1,58 @@
+#pragma once
+// The small shared windows: the message window (Form10), the yes/no window
+// (Form11) and the exit progress window (Form2).
+#include <QDialog>
+#include <QWidget>
+
+class QPlainTextEdit;
+class QPushButton;
+class QLabel;
+
+// Form10: one window; a new message replaces the text of the one on screen.
+class MessageWindow final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MessageWindow)
+public:
+    explicit MessageWindow(QWidget *parent = nullptr);
+    void setText(const QString &text);
+    QString text() const;
+
+Q_SIGNALS:
+    void closing();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QPlainTextEdit *m_text;
+    QPushButton *m_ok;
+};
+
+// Form11: answers 1 ("はい") or -1 ("いいえ", or the close box).
+class YesNoWindow final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(YesNoWindow)
+public:
+    explicit YesNoWindow(QWidget *parent = nullptr);
+    void setText(const QString &text);
+    QString text() const;
+
+Q_SIGNALS:
+    void answered(int answer);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void answer(int value);
+    QPlainTextEdit *m_text;
+    bool m_answered = false;
+};
+
+// Form2: shown while the program shuts down.
+class ProgressWindow final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ProgressWindow)
+public:
+    explicit ProgressWindow(QWidget *parent = nullptr);
+};

@@ -1,0 +1,127 @@
+#include "shell/uidesktop.h"
+
+#include "shell/dialogs.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QAudioDevice>
+#include <QMediaDevices>
+#include <QSoundEffect>
+
+UiDesktop::UiDesktop(QObject *parent) : QObject(parent) {}
+
+UiDesktop::~UiDesktop()
+{
+    closeAll();
+}
+
+void UiDesktop::closeAll()
+{
+    if (m_yesNo)
+        m_yesNo->close();
+    if (m_message)
+        m_message->close();
+}
+
+void UiDesktop::showMessage(const QString &text)
+{
+    m_shown.append(text);
+    if (!m_message) {
+        m_message = new MessageWindow;
+        // A closed window is on its way out: the next message gets a new one.
+        connect(m_message, &MessageWindow::closing, this, [this] { m_message = nullptr; });
+    }
+    m_message->setText(text);
+    m_message->show();
+    m_message->raise();
+}
+
+int UiDesktop::askYesNo(const QString &question)
+{
+    if (!m_yesNo) {
+        m_yesNo = new YesNoWindow;
+        connect(m_yesNo, &YesNoWindow::answered, this, [this](int a) {
+            m_lastAnswer = a;
+            m_yesNo = nullptr;
+        });
+    }
+    m_lastAnswer = 0;
+    m_yesNo->setText(question);
+    m_yesNo->show();
+    m_yesNo->raise();
+    m_yesNo->activateWindow();
+    Q_EMIT yesNoShown();
+    // A nested question shares the window; every waiting caller wakes on its answer.
+    QEventLoop loop;
+    YesNoWindow *window = m_yesNo;
+    connect(window, &YesNoWindow::answered, &loop, &QEventLoop::quit);
+    connect(window, &QObject::destroyed, &loop, &QEventLoop::quit);
+    if (m_lastAnswer == 0)
+        loop.exec();
+    return m_lastAnswer == 0 ? -1 : m_lastAnswer;
+}
+
+void UiDesktop::playSound(const QString &fileName)
+{
+    m_played.append(fileName);
+    if (QMediaDevices::audioOutputs().isEmpty())
+        return;
+    QSoundEffect *&effect = m_sounds[fileName];
+    if (!effect) {
+        effect = new QSoundEffect(this);
+        effect->setSource(fileName.startsWith(QLatin1Char(':')) ? QUrl(QStringLiteral("qrc") + fileName)
+                                                                : QUrl::fromLocalFile(fileName));
+    }
+    effect->play();
+}
+
+void UiDesktop::openUrl(const QUrl &url)
+{
+    if (m_opener)
+        m_opener(url);
+    else
+        QDesktopServices::openUrl(url);
+}
+
+QString UiDesktop::clipboardText()
+{
+    return QApplication::clipboard()->text();
+}
+
+void UiDesktop::setClipboardText(const QString &text)
+{
+    QApplication::clipboard()->setText(text);
+}
+
+void UiDesktop::clearClipboard()
+{
+    QApplication::clipboard()->clear();
+}
+
+QString UiDesktop::takeNextFileName(bool &preset)
+{
+    preset = m_hasNextFileName;
+    m_hasNextFileName = false;
+    return std::exchange(m_nextFileName, QString());
+}
+
+QString UiDesktop::getSaveFileName(const QString &caption, const QString &presetName, const QString &filter)
+{
+    bool preset = false;
+    const QString next = takeNextFileName(preset);
+    if (preset)
+        return next;
+    return QFileDialog::getSaveFileName(nullptr, caption, presetName, filter);
+}
+
+QString UiDesktop::getOpenFileName(const QString &caption, const QString &filter)
+{
+    bool preset = false;
+    const QString next = takeNextFileName(preset);
+    if (preset)
+        return next;
+    return QFileDialog::getOpenFileName(nullptr, caption, QString(), filter);
+}

@@ -1,0 +1,60 @@
+#pragma once
+// The desktop as the windows provide it: message and yes/no windows, sounds,
+// the clipboard, file dialogs and the system's opener. Tests can preset the
+// next file name and replace the opener.
+#include "shell/desktop.h"
+#include "shell/dialogs.h"
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <functional>
+
+class QSoundEffect;
+
+class UiDesktop final : public QObject, public Desktop {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(UiDesktop)
+public:
+    explicit UiDesktop(QObject *parent = nullptr);
+    ~UiDesktop() override;
+
+    void showMessage(const QString &text) override;
+    int askYesNo(const QString &question) override;
+    void playSound(const QString &fileName) override;
+    void openUrl(const QUrl &url) override;
+    QString clipboardText() override;
+    void setClipboardText(const QString &text) override;
+    void clearClipboard() override;
+    QString getSaveFileName(const QString &caption, const QString &preset, const QString &filter) override;
+    QString getOpenFileName(const QString &caption, const QString &filter) override;
+
+    MessageWindow *messageWindow() const { return m_message; }
+    YesNoWindow *yesNoWindow() const { return m_yesNo; }
+    // Closes every window this desktop opened.
+    void closeAll();
+
+    // Test hooks.
+    void setUrlOpener(std::function<void(const QUrl &)> opener) { m_opener = std::move(opener); }
+    void setNextFileName(const QString &name) { m_nextFileName = name; m_hasNextFileName = true; }
+    QStringList playedSounds() const { return m_played; }
+    QStringList shownMessages() const { return m_shown; }
+
+Q_SIGNALS:
+    void yesNoShown();
+
+private:
+    QString takeNextFileName(bool &preset);
+
+    QPointer<MessageWindow> m_message;
+    QPointer<YesNoWindow> m_yesNo;
+    int m_lastAnswer = 0;
+    std::function<void(const QUrl &)> m_opener;
+    QString m_nextFileName;
+    bool m_hasNextFileName = false;
+    QStringList m_played;
+    QStringList m_shown;
+    QHash<QString, QSoundEffect *> m_sounds;
+};

@@ -1,0 +1,270 @@
+// Start-up and shutdown of a whole client: the files it reads, the windows it
+// shows, the files it leaves behind, and the shared dialogs.
+#include "mail/mailsettingswindow.h"
+#include "shell/client.h"
+#include "shell/dialogs.h"
+#include "shell/entrancewindow.h"
+#include "testsupport.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTimer>
+
+using namespace testsupport;
+
+namespace {
+
+struct Started {
+    std::unique_ptr<Client> client;
+    QList<QUrl> opened;
+};
+
+std::unique_ptr<Client> makeClient(const QString &dir, int address, QList<QUrl> *opened = nullptr)
+{
+    Options o;
+    o.dataDir = dir;
+    o.bindAddress = loopback(address);
+    auto client = std::make_unique<Client>(o);
+    client->desktop().setUrlOpener([opened](const QUrl &u) {
+        if (opened)
+            opened->append(u);
+    });
+    return client;
+}
+
+template <typename T> T *child(QWidget *w, const char *name)
+{
+    return w->findChild<T *>(QString::fromLatin1(name));
+}
+
+const QByteArray kPersonal = sjis("山田 太郎\r\nこんにちは, \"みなさん\"\r\n-150\r\n 300\r\n 1\r\n 2\r\n 3\r\n 4\r\n"
+                                  " 5\r\n 6\r\n 7\r\n 8\r\n10.1.1.1\r\n127.0.0.1\r\n");
+
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void firstStartOpensHelp()
+    {
+        QTemporaryDir dir;
+        QList<QUrl> opened;
+        auto client = makeClient(dir.path(), 2, &opened);
+        QCOMPARE(client->start(), Client::StartResult::Started);
+        QCOMPARE(client->loadResult(), ClientCore::LoadResult::FirstStart);
+        QVERIFY(client->entranceWindow()->isVisible());
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(opened.first().toLocalFile(), dir.filePath(QStringLiteral("wez.txt")));
+        QVERIFY(readFile(dir.filePath(QStringLiteral("wez.txt"))).size() > 100);
+        QCOMPARE(client->core().winsock1().state(), int(Endpoint::Listening));
+        QCOMPARE(client->core().winsock3().state(), int(Endpoint::Listening));
+        QCOMPARE(client->entranceWindow()->windowTitle(), QStringLiteral("Wez Entrance"));
+    }
+
+    void restoresSettingsAndHistory()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("wezpsnl.dat")), kPersonal);
+        writeFile(dir.filePath(QStringLiteral("weziplist.dat")), "10.0.0.2\r\n\r\n\r\nfriend@example.org\r\n");
+        writeFile(dir.filePath(QStringLiteral("wezmail.ini")), "[Adress]=me@example.org\r\n[Password]=RST\r\n");
+        QList<QUrl> opened;
+        auto client = makeClient(dir.path(), 2, &opened);
+        QCOMPARE(client->start(), Client::StartResult::Started);
+        QCOMPARE(client->loadResult(), ClientCore::LoadResult::Complete);
+        QVERIFY(opened.isEmpty());
+        EntranceWindow *w = client->entranceWindow();
+        QCOMPARE(child<QLineEdit>(w, "Text1")->text(), QString::fromUtf8("山田 太郎"));
+        QCOMPARE(child<QLineEdit>(w, "Text2")->text(), QString::fromUtf8("こんにちは, \"みなさん\""));
+        QCOMPARE(child<QLabel>(w, "Label5")->text(), QStringLiteral("10.1.1.1"));
+        auto *combo = child<QComboBox>(w, "Combo1");
+        QCOMPARE(combo->count(), 2);
+        QCOMPARE(combo->itemText(1), QStringLiteral("friend@example.org"));
+        QCOMPARE(combo->currentText(), QString::fromUtf8("ＩＰボックス"));
+        const SharedState &s = client->core().state();
+        QCOMPARE(s.entrancePosition.left, int16_t(-150));
+        QCOMPARE(s.memberListPosition.top, int16_t(8));
+        QCOMPARE(s.proxyAddress, QStringLiteral("10.1.1.1"));
+        QCOMPARE(s.mail.mailPassword, QStringLiteral("abc"));
+    }
+
+    void shortPersonalFileTakesFirstStartPath()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("wezpsnl.dat")), sjis("花子\r\nやあ\r\n 15\r\n"));
+        writeFile(dir.filePath(QStringLiteral("weziplist.dat")), "10.0.0.2\r\n");
+        QList<QUrl> opened;
+        auto client = makeClient(dir.path(), 2, &opened);
+        client->start();
+        QCOMPARE(client->loadResult(), ClientCore::LoadResult::FirstStart);
+        QCOMPARE(client->core().entrance().name(), QString::fromUtf8("花子"));
+        QCOMPARE(client->core().state().entrancePosition.left, int16_t(15));
+        QVERIFY(client->core().entrance().ipHistory().isEmpty());
+        QCOMPARE(opened.size(), 1);
+    }
+
+    void secondCopyOnSameDirectoryStaysOut()
+    {
+        QTemporaryDir dir;
+        auto first = makeClient(dir.path(), 2);
+        QCOMPARE(first->start(), Client::StartResult::Started);
+        auto second = makeClient(dir.path(), 3);
+        QCOMPARE(second->start(), Client::StartResult::AlreadyRunning);
+        QVERIFY(!second->entranceWindow());
+    }
+
+    void shutdownWritesBothFilesExactly()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("wezpsnl.dat")), kPersonal);
+        writeFile(dir.filePath(QStringLiteral("weziplist.dat")), "10.0.0.2\r\n");
+        writeFile(dir.filePath(QStringLiteral("a.tmp")), "x");
+        writeFile(dir.filePath(QStringLiteral("wezften.$$$")), "x");
+        writeFile(dir.filePath(QStringLiteral("keep.txt")), "x");
+        auto client = makeClient(dir.path(), 2);
+        client->start();
+        EntranceState &e = client->core().entrance();
+        e.setIpHistory({"10.0.0.2", "10.0.0.3", "b@example.org"});
+        e.setIpText(QStringLiteral("typed but not listed"));
+        client->core().state().chatPosition = {-45, 90};
+        QSignalSpy finished(client.get(), &Client::finished);
+        QVERIFY(child<QPushButton>(client->entranceWindow(), "Command3")->isEnabled());
+        QTest::mouseClick(child<QPushButton>(client->entranceWindow(), "Command3"), Qt::LeftButton);
+        QCOMPARE(finished.count(), 1);
+
+        const QByteArray personal = readFile(dir.filePath(QStringLiteral("wezpsnl.dat")));
+        const SharedState &s = client->core().state();
+        QByteArray expected = sjis("山田 太郎\r\nこんにちは, \"みなさん\"\r\n");
+        auto number = [](int v) { return (v < 0 ? QByteArray::number(v) : " " + QByteArray::number(v)) + "\r\n"; };
+        expected += number(s.entrancePosition.left) + number(s.entrancePosition.top);
+        expected += "-45\r\n 90\r\n";
+        expected += " 3\r\n 4\r\n 5\r\n 6\r\n 7\r\n 8\r\n10.1.1.1\r\n127.0.0.1\r\n";
+        QCOMPARE(personal, expected);
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("weziplist.dat"))), QByteArray("10.0.0.2\r\n10.0.0.3\r\nb@example.org\r\n"));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("a.tmp"))));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("wezften.$$$"))));
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("keep.txt"))));
+
+        // The next start restores what was saved.
+        auto again = makeClient(dir.path(), 3);
+        QCOMPARE(again->start(), Client::StartResult::Started);
+        QCOMPARE(again->core().entrance().name(), QString::fromUtf8("山田 太郎"));
+        QCOMPARE(again->core().state().chatPosition.left, int16_t(-45));
+    }
+
+    void registeredUserWithoutServerStillSaves()
+    {
+        QTemporaryDir dir;
+        auto client = makeClient(dir.path(), 2);
+        client->start();
+        client->core().entrance().setName(QStringLiteral("sora"));
+        client->core().state().serverAddress = loopback(9).toString(); // nobody listens there
+        client->core().state().serverRegistered = 1;
+        QElapsedTimer clock;
+        clock.start();
+        client->shutdown();
+        QVERIFY(clock.elapsed() >= 9000);
+        QCOMPARE(client->desktop().shownMessages(),
+                 QStringList{QString::fromUtf8("サーバが応答しませんでしたので、そのまま終了します")});
+        QVERIFY(readFile(dir.filePath(QStringLiteral("wezpsnl.dat"))).startsWith("sora\r\n"));
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("weziplist.dat"))));
+    }
+
+    void busyPortIsReportedOnce()
+    {
+        QTcpServer holder;
+        QVERIFY(holder.listen(loopback(4), 1200));
+        QTemporaryDir dir;
+        auto client = makeClient(dir.path(), 4);
+        client->start();
+        QVERIFY(client->desktop().messageWindow());
+        QVERIFY(client->desktop().messageWindow()->text().contains(QStringLiteral("1200")));
+        QCOMPARE(client->core().winsock3().state(), int(Endpoint::Listening));
+        client->desktop().messageWindow()->close();
+        QVERIFY(!client->core().listenOn(client->core().winsock1(), 1200));
+        QVERIFY(!client->desktop().messageWindow());
+    }
+
+    void messageAndYesNoWindows()
+    {
+        UiDesktop desktop;
+        desktop.showMessage(QStringLiteral("first"));
+        desktop.showMessage(QStringLiteral("second"));
+        int windows = 0;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            windows += w->objectName() == QLatin1String("Form10") && w->isVisible();
+        QCOMPARE(windows, 1);
+        QCOMPARE(desktop.messageWindow()->text(), QStringLiteral("second"));
+        QCOMPARE(desktop.messageWindow()->windowTitle(), QStringLiteral("Wez ver 0.32 R1010"));
+
+        auto answerWith = [&](const char *button) {
+            QTimer::singleShot(0, &desktop, [&desktop, button] {
+                YesNoWindow *w = desktop.yesNoWindow();
+                if (!button)
+                    w->close();
+                else
+                    QTest::mouseClick(w->findChild<QPushButton *>(QString::fromLatin1(button)), Qt::LeftButton);
+            });
+            return desktop.askYesNo(QStringLiteral("続けますか？"));
+        };
+        QCOMPARE(answerWith("Command1"), 1);
+        QCOMPARE(answerWith("Command2"), -1);
+        QCOMPARE(answerWith(nullptr), -1);
+        QTest::qWait(20);
+        QVERIFY(!desktop.yesNoWindow());
+    }
+
+    void mailSettingsWindowStores()
+    {
+        QTemporaryDir dir;
+        auto client = makeClient(dir.path(), 2);
+        client->start();
+        client->entranceWindow()->menuItem(QStringLiteral("menuMail"))->trigger();
+        QWidget *form9 = nullptr;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String("Form9") && w->isVisible())
+                form9 = w;
+        QVERIFY(form9);
+        QTest::keyClicks(child<QLineEdit>(form9, "Text4"), QStringLiteral("user=1"));
+        QTest::keyClicks(child<QLineEdit>(form9, "Text5"), QStringLiteral("abc"));
+        QTest::keyClicks(child<QLineEdit>(form9, "Text6"), QStringLiteral("1x2"));
+        QCOMPARE(child<QLineEdit>(form9, "Text6")->text(), QStringLiteral("12"));
+        child<QLineEdit>(form9, "Text6")->clear();
+        QTest::mouseClick(child<QPushButton>(form9, "Command1"), Qt::LeftButton);
+        QVERIFY(!form9->isVisible());
+        QCOMPARE(client->core().state().mail.checkInterval, QStringLiteral("0"));
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("wezmail.ini"))),
+                 QByteArray("[Adress]=\r\n[SMTP]=\r\n[POP3]=\r\n[Acount]=user=1\r\n[Password]=RST\r\n[Timer]=0\r\n"));
+    }
+
+    void terminationSignalRunsShutdown()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("wezpsnl.dat")), kPersonal);
+        const QStringList args{QStringLiteral("--data-dir"), dir.path(), QStringLiteral("--bind"), loopback(5).toString()};
+        QProcess wez;
+        wez.start(QStringLiteral(WEZ_BINARY), args);
+        QVERIFY(wez.waitForStarted());
+        QVERIFY(waitFor([&] { return QFile::exists(dir.filePath(QStringLiteral("wez.lock"))); }, 10000));
+        // A second copy on the same directory ends at once, silently, with status 0.
+        QProcess second;
+        second.start(QStringLiteral(WEZ_BINARY), args);
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(second.readAllStandardOutput(), QByteArray());
+        QVERIFY(wez.state() == QProcess::Running);
+        QFile::remove(dir.filePath(QStringLiteral("weziplist.dat")));
+        wez.terminate();
+        QVERIFY(wez.waitForFinished(10000));
+        QCOMPARE(wez.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(wez.exitCode(), 0);
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("weziplist.dat"))));
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "test_startup.moc"
