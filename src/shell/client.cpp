@@ -2,6 +2,7 @@
 
 #include "mail/mailsettingswindow.h"
 #include "shell/dialogs.h"
+#include "shell/features.h"
 #include "shell/entrancewindow.h"
 #include "shell/icons.h"
 
@@ -71,6 +72,12 @@ Client::StartResult Client::start()
     connect(m_entrance, &EntranceWindow::nameEdited, this, [this] { m_core->state().profileRegistered = 0; });
     connect(m_entrance, &EntranceWindow::commentEdited, this, [this] { m_core->state().profileRegistered = 0; });
     wireMenus();
+    installPeer(*this);
+    installChat(*this);
+    installServer(*this);
+    installTransfer(*this);
+    installWhiteboard(*this);
+    installMail(*this);
 
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         m_tray = new QSystemTrayIcon(icons::appIcon(), this);

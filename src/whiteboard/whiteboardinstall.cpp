@@ -1,0 +1,7 @@
+#include "shell/features.h"
+
+#include "shell/client.h"
+
+void installWhiteboard(Client &)
+{
+}
