@@ -59,8 +59,8 @@ bool MemberStore::open(const QString &path, QString *error)
     const char *setup[] = {
         "PRAGMA journal_mode=WAL",
         "PRAGMA synchronous=NORMAL",
-        "CREATE TABLE IF NOT EXISTS members (address TEXT PRIMARY KEY, name TEXT NOT NULL, "
-        "comment TEXT NOT NULL, host TEXT NOT NULL, seq INTEGER NOT NULL, last_seen INTEGER NOT NULL)",
+        ("CREATE TABLE IF NOT EXISTS members (address TEXT PRIMARY KEY, name TEXT NOT NULL, "
+         "comment TEXT NOT NULL, host TEXT NOT NULL, seq INTEGER NOT NULL, last_seen INTEGER NOT NULL)"),
     };
     for (const char *sql : setup) {
         if (!q.exec(QString::fromLatin1(sql))) {
