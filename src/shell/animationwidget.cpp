@@ -11,7 +11,7 @@ AnimationWidget::AnimationWidget(QWidget *parent) : QWidget(parent)
     setObjectName(QStringLiteral("ShockwaveFlash1"));
     setMinimumHeight(60);
     // A few frames a second is enough for a gentle bob and keeps an idle client idle.
-    m_timer.setInterval(125);
+    m_timer.setInterval(200);
     connect(&m_timer, &QTimer::timeout, this, qOverload<>(&QWidget::update));
     m_clock.start();
 }
