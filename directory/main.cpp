@@ -133,13 +133,14 @@ int main(int argc, char **argv)
         return app.exec();
     }
 
+    // Before the database is loaded, so an early stop is a clean one too.
+    stopOnSignals(app);
     directory::DirectoryServer server(config);
     QString error;
     if (!server.start(&error)) {
         fail(error);
         return 1;
     }
-    stopOnSignals(app);
     const int rc = app.exec();
     server.log(QStringLiteral("stopping"));
     return rc;
