@@ -1,0 +1,48 @@
+#include "transfer/transferhost.h"
+
+#include "shell/clientcore.h"
+
+namespace transfer {
+
+SharedState &CoreTransferHost::state()
+{
+    return m_core.state();
+}
+
+Desktop &CoreTransferHost::desktop()
+{
+    return m_core.desktop();
+}
+
+QString CoreTransferHost::dataPath(const QString &fileName) const
+{
+    return m_core.path(fileName);
+}
+
+QHostAddress CoreTransferHost::bindAddress() const
+{
+    return m_core.bindAddress();
+}
+
+QString CoreTransferHost::ownName() const
+{
+    return m_core.entrance().name();
+}
+
+bool CoreTransferHost::controlConnected() const
+{
+    return m_core.winsock1().state() == Endpoint::Connected;
+}
+
+void CoreTransferHost::sendControl(const QString &message)
+{
+    if (controlConnected())
+        m_core.winsock1().sendData(message);
+}
+
+QString CoreTransferHost::partnerAddress() const
+{
+    return m_core.winsock1().remoteHostIP();
+}
+
+} // namespace transfer

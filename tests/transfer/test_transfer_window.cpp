@@ -1,0 +1,83 @@
+// The progress window Form8 beside a chat window, and the menu items that
+// start a transfer.
+#include "fakehost.h"
+#include "testsupport.h"
+#include "transfer/progresswindow.h"
+#include "transfer/transfercontroller.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QTest>
+
+using namespace testsupport;
+using transfer::ProgressWindow;
+using transfer::TransferController;
+using transfer::FileTransfer;
+
+class TestTransferWindow final : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void progressWindowFollowsTheChatWindow();
+    void menusStartAndAllow();
+};
+
+void TestTransferWindow::progressWindowFollowsTheChatWindow()
+{
+    QTemporaryDir dir;
+    FakeTransferHost host;
+    host.dir = dir.path();
+    host.bind = loopback(2);
+    QWidget chat;
+    chat.setGeometry(100, 120, 400, 300);
+    chat.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chat));
+    auto *controller = new TransferController(&chat, host);
+    FileTransfer &t = controller->transfer();
+
+    Q_EMIT t.progressOpened();
+    Q_EMIT t.progressChanged(QStringLiteral("転送率：42%"));
+    auto *form8 = chat.findChild<ProgressWindow *>(QStringLiteral("Form8"));
+    QVERIFY(form8);
+    QVERIFY(form8->isVisible());
+    QVERIFY(form8->windowFlags().testFlag(Qt::Tool)); // owned by the chat window, above it
+    QCOMPARE(form8->parentWidget(), &chat);
+    QCOMPARE(form8->windowTitle(), QStringLiteral("Wez File Transfer"));
+    QCOMPARE(form8->findChild<QLabel *>(QStringLiteral("Label1"))->text(), QStringLiteral("転送率：42%"));
+    QCOMPARE(host.shared.windowOpen[TransferWindow], 1);
+
+    auto atCorner = [&] {
+        const QRect c = chat.frameGeometry(), f = form8->frameGeometry();
+        return f.top() == c.top() && f.left() + f.width() == c.left() + c.width();
+    };
+    QVERIFY(waitFor(atCorner));
+    chat.move(300, 50);
+    QVERIFY(waitFor(atCorner));
+    chat.resize(600, 300);
+    QVERIFY(waitFor(atCorner));
+
+    QPointer<ProgressWindow> gone = form8;
+    Q_EMIT t.progressClosed();
+    QVERIFY(!gone);
+    QCOMPARE(host.shared.windowOpen[TransferWindow], 0);
+}
+
+void TestTransferWindow::menusStartAndAllow()
+{
+    QTemporaryDir dir;
+    FakeTransferHost host;
+    host.dir = dir.path();
+    QWidget chat;
+    auto *controller = new TransferController(&chat, host);
+    QAction ftne(QStringLiteral("ファイル転送")), frsv(QStringLiteral("ファイルを受信する"));
+    controller->attachMenus(&ftne, &frsv);
+    QVERIFY(frsv.isCheckable() && frsv.isChecked());
+    ftne.trigger(); // the open dialog is asked, then cancelled: nothing changes
+    QCOMPARE(host.desk.opens, 1);
+    QCOMPARE(controller->transfer().sendPhase(), FileTransfer::SendPhase::Idle);
+    QCOMPARE(host.shared.operationBusy, 0);
+    QVERIFY(host.controlSent.isEmpty());
+}
+
+QTEST_MAIN(TestTransferWindow)
+#include "test_transfer_window.moc"
