@@ -1,0 +1,230 @@
+// The mail layer against real servers on loopback: dovecot (POP3) and an
+// SMTP server delivering into the Maildirs dovecot serves.
+#include "mail/curlmailservice.h"
+#include "mail/mailrunner.h"
+#include "mailsamples.h"
+#include "mailservers.h"
+#include "testsupport.h"
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using testsupport::waitFor;
+
+class TestMailServers final : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void sendThenFetchBack();
+    void saveKeepsServerMailAndDoesNotRefetch();
+    void handMadeMessagesThroughPop3();
+    void emptyMailbox();
+    void refusedRecipientShowsServerReply();
+    void wrongPasswordFailsQuickly();
+    void silentServerTimesOutWithoutFreezing();
+    void stoppedServerFailsQuickly();
+
+private:
+    std::unique_ptr<CurlMailService> service(int transferMs = 20000);
+    std::unique_ptr<MailServers> m_servers;
+    QTemporaryDir m_data;
+};
+
+std::unique_ptr<CurlMailService> TestMailServers::service(int transferMs)
+{
+    MailOptions options;
+    options.dataDir = m_data.path();
+    options.connectTimeoutMs = 5000;
+    options.transferTimeoutMs = transferMs;
+    return std::make_unique<CurlMailService>(options);
+}
+
+void TestMailServers::initTestCase()
+{
+    if (const QString why = MailServers::unavailableReason(); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    m_servers = std::make_unique<MailServers>();
+    for (const char *user : {"bob", "carol", "dave", "erin"})
+        QVERIFY(m_servers->addUser(QString::fromLatin1(user), QStringLiteral("pw-") + QLatin1String(user)));
+    QString why;
+    QVERIFY2(m_servers->start(&why), qPrintable(why));
+}
+
+void TestMailServers::sendThenFetchBack()
+{
+    auto mail = service();
+    const QString subject = QString::fromUtf8("Wez Mail form 山田①");
+    const QString body = QString::fromUtf8("こんにちは Ⅱ髙\n.\n二行目\n");
+    QCOMPARE(mail->sendMail(m_servers->smtpServer(), QStringLiteral("bob@wez.test"), QStringLiteral("alice@wez.test"),
+                            subject, body, QStringLiteral("bob"), QStringLiteral("pw-bob")),
+             QString());
+    QCOMPARE(m_servers->storedCount(QStringLiteral("bob")), 1);
+
+    const StatResult stat = mail->statCount(m_servers->pop3Server(), QStringLiteral("bob"), QStringLiteral("pw-bob"));
+    QVERIFY2(stat.ok, qPrintable(stat.error));
+    QCOMPARE(stat.count, 1);
+
+    const SaveResult saved =
+        mail->saveMessages(m_servers->pop3Server(), QStringLiteral("bob"), QStringLiteral("pw-bob"), 1, stat.count);
+    QVERIFY2(saved.ok, qPrintable(saved.error));
+    QCOMPARE(saved.files.size(), 1);
+    QVERIFY(saved.files.first().startsWith(m_data.path() + QStringLiteral("/mailbox/")));
+    const auto lines = mail->readMail(saved.files.first());
+    QVERIFY(lines);
+    QCOMPARE(*lines, QStringList({QStringLiteral("Subject: ") + subject, QStringLiteral("From: alice@wez.test"),
+                                  QString::fromUtf8("Body: こんにちは Ⅱ髙\r\n.\r\n二行目")}));
+}
+
+void TestMailServers::saveKeepsServerMailAndDoesNotRefetch()
+{
+    auto mail = service();
+    const QString user = QStringLiteral("carol");
+    const QString password = QStringLiteral("pw-carol");
+    QVERIFY(m_servers->deliver(user, "From: x@wez.test\r\nSubject: one\r\n\r\nfirst\r\n"));
+    QVERIFY(m_servers->deliver(user, "From: y@wez.test\r\nSubject: two\r\n\r\nsecond\r\n"));
+
+    const SaveResult first = mail->saveMessages(m_servers->pop3Server(), user, password, 1, 2);
+    QVERIFY2(first.ok, qPrintable(first.error));
+    QCOMPARE(first.files.size(), 2);
+    QCOMPARE(mail->readMail(first.files.at(1))->at(0), QStringLiteral("Subject: two"));
+    QCOMPARE(m_servers->storedCount(user), 2);
+    const StatResult stat = mail->statCount(m_servers->pop3Server(), user, password);
+    QVERIFY2(stat.ok, qPrintable(stat.error));
+    QCOMPARE(stat.count, 2);
+
+    // A saved file is kept as it is: mark it, save again, the mark stays.
+    QByteArray marked = testsupport::readFile(first.files.at(0));
+    marked.replace("Subject: one", "Subject: kept");
+    QVERIFY(testsupport::writeFile(first.files.at(0), marked));
+    QVERIFY(m_servers->deliver(user, "From: z@wez.test\r\nSubject: three\r\n\r\nthird\r\n"));
+    // Asking for more than the box holds saves what is there.
+    const SaveResult again = mail->saveMessages(m_servers->pop3Server(), user, password, 1, 9);
+    QVERIFY2(again.ok, qPrintable(again.error));
+    QCOMPARE(again.files.size(), 3);
+    QCOMPARE(again.files.mid(0, 2), first.files);
+    QCOMPARE(mail->readMail(again.files.at(0))->at(0), QStringLiteral("Subject: kept"));
+    QCOMPARE(mail->readMail(again.files.at(2))->at(0), QStringLiteral("Subject: three"));
+    QCOMPARE(m_servers->storedCount(user), 3);
+}
+
+void TestMailServers::handMadeMessagesThroughPop3()
+{
+    auto mail = service();
+    const auto samples = mailsamples::samples();
+    for (const auto &s : samples)
+        QVERIFY(m_servers->deliver(QStringLiteral("dave"), s.raw));
+    const SaveResult saved = mail->saveMessages(m_servers->pop3Server(), QStringLiteral("dave"),
+                                                QStringLiteral("pw-dave"), 1, int(samples.size()));
+    QVERIFY2(saved.ok, qPrintable(saved.error));
+    QCOMPARE(saved.files.size(), samples.size());
+    for (int i = 0; i < samples.size(); ++i) {
+        const auto lines = mail->readMail(saved.files.at(i));
+        QVERIFY2(lines, samples.at(i).name);
+        QCOMPARE(*lines, QStringList({QStringLiteral("Subject: ") + QString::fromUtf8(samples.at(i).subject),
+                                      QStringLiteral("From: ") + QString::fromUtf8(samples.at(i).from),
+                                      QStringLiteral("Body: ") + QString::fromUtf8(samples.at(i).body)}));
+    }
+}
+
+void TestMailServers::emptyMailbox()
+{
+    auto mail = service();
+    const StatResult stat = mail->statCount(m_servers->pop3Server(), QStringLiteral("erin"), QStringLiteral("pw-erin"));
+    QVERIFY2(stat.ok, qPrintable(stat.error));
+    QCOMPARE(stat.count, 0);
+    const SaveResult saved =
+        mail->saveMessages(m_servers->pop3Server(), QStringLiteral("erin"), QStringLiteral("pw-erin"), 1, 0);
+    QVERIFY(saved.ok);
+    QVERIFY(saved.files.isEmpty());
+}
+
+void TestMailServers::refusedRecipientShowsServerReply()
+{
+    auto mail = service();
+    const QString error = mail->sendMail(m_servers->smtpServer(), QStringLiteral("refused@wez.test"),
+                                         QStringLiteral("alice@wez.test"), QStringLiteral("Wez Mail form A"),
+                                         QStringLiteral("hi"), QStringLiteral("bob"), QStringLiteral("pw-bob"));
+    QVERIFY(error.contains(QStringLiteral("550 5.1.1 <refused@wez.test>: Recipient address rejected")));
+    // Addresses that would smuggle SMTP commands never reach the server.
+    QVERIFY(!mail->sendMail(m_servers->smtpServer(), QStringLiteral("bob@wez.test>\r\nRCPT TO:<carol@wez.test"),
+                            QStringLiteral("alice@wez.test"), QStringLiteral("s"), QStringLiteral("b"), {}, {})
+                 .isEmpty());
+    QCOMPARE(m_servers->storedCount(QStringLiteral("carol")), 3);
+}
+
+void TestMailServers::wrongPasswordFailsQuickly()
+{
+    auto mail = service();
+    for (int i = 0; i < 3; ++i) { // repeated failures are not slowed down either
+        const StatResult stat = mail->statCount(m_servers->pop3Server(), QStringLiteral("bob"), QStringLiteral("wrong"));
+        QVERIFY(!stat.ok);
+        QVERIFY2(stat.error.contains(QStringLiteral("-ERR")), qPrintable(stat.error));
+    }
+    const SaveResult saved =
+        mail->saveMessages(m_servers->pop3Server(), QStringLiteral("bob"), QStringLiteral("wrong"), 1, 1);
+    QVERIFY(!saved.ok);
+    QVERIFY(saved.files.isEmpty());
+    // The right password still works afterwards.
+    QVERIFY(mail->statCount(m_servers->pop3Server(), QStringLiteral("bob"), QStringLiteral("pw-bob")).ok);
+}
+
+void TestMailServers::silentServerTimesOutWithoutFreezing()
+{
+    // Accepts connections and never greets: only the time limit ends the call.
+    QTcpServer silent;
+    QVERIFY(silent.listen(testsupport::loopback(26), 0));
+    const QString where = QStringLiteral("%1:%2").arg(silent.serverAddress().toString()).arg(silent.serverPort());
+
+    MailRunner runner(std::shared_ptr<MailService>(service(1500)));
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
+    ticker.start(20);
+
+    std::optional<StatResult> result;
+    QVERIFY(runner.statCount(where, QStringLiteral("bob"), QStringLiteral("pw-bob"),
+                             [&](StatResult r) { result = r; }));
+    QVERIFY(runner.busy());
+    QVERIFY(!runner.sendMail(where, QStringLiteral("a@b"), QStringLiteral("c@d"), {}, {}, {}, {},
+                             [](QString) { QFAIL("a second call ran while the first was busy"); }));
+    QVERIFY(waitFor([&] { return result.has_value(); }, 30000));
+    QVERIFY(!result->ok);
+    QVERIFY2(result->error.contains(QStringLiteral("imeout")) || result->error.contains(QStringLiteral("timed out")),
+             qPrintable(result->error));
+    QVERIFY(ticks > 5); // the event loop kept running during the call
+    QVERIFY(!runner.busy());
+
+    // Free again: the next call runs.
+    std::optional<QString> sent;
+    QVERIFY(runner.sendMail(m_servers->smtpServer(), QStringLiteral("erin@wez.test"), QStringLiteral("bob@wez.test"),
+                            QStringLiteral("Wez Mail form B"), QStringLiteral("via the runner"), {}, {},
+                            [&](QString e) { sent = e; }));
+    QVERIFY(waitFor([&] { return sent.has_value(); }, 30000));
+    QCOMPARE(*sent, QString());
+    QCOMPARE(m_servers->storedCount(QStringLiteral("erin")), 1);
+}
+
+void TestMailServers::stoppedServerFailsQuickly()
+{
+    const QString pop3 = m_servers->pop3Server();
+    const QString smtp = m_servers->smtpServer();
+    m_servers->stop();
+    auto mail = service();
+    QElapsedTimer clock;
+    clock.start();
+    const StatResult stat = mail->statCount(pop3, QStringLiteral("bob"), QStringLiteral("pw-bob"));
+    QVERIFY(!stat.ok);
+    QVERIFY(!stat.error.isEmpty());
+    const SaveResult saved = mail->saveMessages(pop3, QStringLiteral("bob"), QStringLiteral("pw-bob"), 1, 1);
+    QVERIFY(!saved.ok);
+    const QString sent = mail->sendMail(smtp, QStringLiteral("bob@wez.test"), QStringLiteral("alice@wez.test"),
+                                        QStringLiteral("s"), QStringLiteral("b"), {}, {});
+    QVERIFY(!sent.isEmpty());
+    QVERIFY2(clock.elapsed() < 5000, "a refused connection must not wait for the time limit");
+}
+
+QTEST_GUILESS_MAIN(TestMailServers)
+#include "test_mailservers.moc"
