@@ -59,7 +59,7 @@ void AnimationWidget::paintEvent(QPaintEvent *)
     const double h = r.height();
     balloon(12 + 6 * std::sin(t * 0.9), h * 0.12 + 4 * std::sin(t * 1.7), h * 0.75, QColor(0x2f, 0x6f, 0xc8),
             QStringLiteral("やあ"));
-    balloon(12 + h * 0.55 + 6 * std::cos(t * 0.8), h * 0.2 + 4 * std::cos(t * 1.5), h * 0.7,
+    balloon(18 + h * 0.85 + 6 * std::cos(t * 0.8), h * 0.2 + 4 * std::cos(t * 1.5), h * 0.7,
             QColor(0xf0, 0x8a, 0x24), QStringLiteral("Hi!"));
 
     QFont title = font();
@@ -67,12 +67,12 @@ void AnimationWidget::paintEvent(QPaintEvent *)
     title.setPixelSize(int(h * 0.42));
     g.setFont(title);
     g.setPen(QColor(0x1d, 0x3f, 0x73));
-    const QRectF text(h * 1.55, 0, r.width() - h * 1.6, h * 0.65);
+    const QRectF text(h * 1.95, 0, r.width() - h * 2.0, h * 0.65);
     g.drawText(text, Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("Wez"));
     QFont sub = font();
     sub.setPixelSize(int(h * 0.2));
     g.setFont(sub);
     g.setPen(QColor(0x3a, 0x5a, 0x8a));
-    g.drawText(QRectF(h * 1.55, h * 0.66, r.width() - h * 1.6, h * 0.3), Qt::AlignLeft | Qt::AlignTop,
+    g.drawText(QRectF(h * 1.95, h * 0.66, r.width() - h * 2.0, h * 0.3), Qt::AlignLeft | Qt::AlignTop,
                QStringLiteral("みんなとチャットしよう"));
 }
