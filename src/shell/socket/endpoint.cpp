@@ -222,6 +222,9 @@ void Endpoint::sendData(const QByteArray &bytes)
     if (!m_socket || m_state != Connected || bytes.isEmpty())
         return;
     m_socket->write(bytes);
+    // Hand each message to the network now, so two sends stay two segments
+    // instead of leaving together on the next event loop pass.
+    m_socket->flush();
 }
 
 QString Endpoint::getData()

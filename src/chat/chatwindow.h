@@ -1,0 +1,88 @@
+#pragma once
+// Form3, "Wez Chat Board": the conversation with one partner, newest line
+// first, the input line, the whiteboard and end buttons and the menus.
+#include <QMainWindow>
+#include <QHash>
+#include <QPointer>
+
+#include <functional>
+
+class ChatSession;
+class ClientCore;
+#include "chat/fontsizedialog.h"
+class PeerLink;
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+
+class ChatBoardWindow final : public QMainWindow {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ChatBoardWindow)
+public:
+    struct Hooks {
+        std::function<void()> showWhiteboard;  // Form4, opened by this side
+        std::function<void()> closeWhiteboard; // Form4 away without a handshake
+        std::function<QWidget *()> transferWindow; // Form8, when loaded
+        std::function<void()> forceQuit;       // ends the program at once
+    };
+
+    ChatBoardWindow(ClientCore &core, PeerLink &link, Hooks hooks, QWidget *parent = nullptr);
+    ~ChatBoardWindow() override;
+
+    // "con 900" and the file transfer's notices: the line goes on top.
+    void addLine(const QString &line);
+    QString displayText() const { return m_display; } // lines joined by CR LF, newest first
+    int displayFontSize() const;
+    void setDisplayFontSize(int size);
+    // Runs the closing steps (unless they already ran for this unload) and deletes the window.
+    void unload();
+
+    QAction *menuItem(const QString &name) const { return m_actions.value(name); }
+    QAction *feelingAction(int index) const;
+    QLabel *transferLabel() const { return m_label1; } // Label1, for the file transfer
+    QTimer *timer1() const { return m_timer1; }         // for the file transfer's receiving side
+    FontSizeDialog *fontSizeDialog() const { return m_fontDialog; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildMenus();
+    void sendLine();
+    void sendFeeling(int index);
+    void openWhiteboard();
+    void endChat();
+    void runClosingSteps();
+    void openFontDialog();
+    void copySelection();
+    void paste();
+    void toggleTopMost();
+    void forceQuit();
+    void setTopMost(bool on);
+    void placeTransferWindow();
+    bool confirmLoss(const QString &text);
+
+    ClientCore &m_core;
+    ChatSession *m_session;
+    Hooks m_hooks;
+    QString m_display;
+    QPlainTextEdit *m_text1;
+    QLineEdit *m_text2;
+    QPushButton *m_buttons[3];
+    QLabel *m_label1;
+    QTimer *m_timer1;
+    QTimer *m_timer2;
+    QMenu *m_menuFile = nullptr;
+    QHash<QString, QAction *> m_actions;
+    QList<QAction *> m_feelings;
+    QPointer<FontSizeDialog> m_fontDialog;
+    bool m_closingDone = false;
+    bool m_inClosing = false;
+    bool m_deleting = false;
+};

@@ -1,0 +1,59 @@
+#include "chat/fontsizedialog.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+
+FontSizeDialog::FontSizeDialog(int currentSize, QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("Form13"));
+    setWindowTitle(QStringLiteral("Wez Chat Font Size"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    auto *label = new QLabel(QStringLiteral("フォントサイズ(8-20)を指定してください"), this);
+    label->setObjectName(QStringLiteral("Label1"));
+    m_size = new QLineEdit(QString::number(currentSize), this);
+    m_size->setObjectName(QStringLiteral("Text1"));
+    // Only digits go in: no sign, no decimal point.
+    m_size->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,4}")), m_size));
+    auto *ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("Command1"));
+    ok->setDefault(true);
+    ok->setAutoDefault(true);
+    auto *cancel = new QPushButton(QStringLiteral("Cansel"), this);
+    cancel->setObjectName(QStringLiteral("Command2"));
+    cancel->setAutoDefault(false);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(label);
+    layout->addWidget(m_size);
+    layout->addLayout(buttons);
+
+    connect(ok, &QPushButton::clicked, this, &FontSizeDialog::confirm);
+    // Esc reaches reject(), which closes the dialog as "Cansel" does.
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+std::optional<int> FontSizeDialog::acceptedSize(const QString &text)
+{
+    bool ok = false;
+    const int size = text.toInt(&ok);
+    if (!ok || size < kMinSize || size > kMaxSize)
+        return std::nullopt;
+    return size;
+}
+
+void FontSizeDialog::confirm()
+{
+    const std::optional<int> size = acceptedSize(m_size->text());
+    if (!size)
+        return;
+    Q_EMIT sizeChosen(*size);
+    accept();
+}

@@ -1,0 +1,130 @@
+#include "mail/messagepostwindow.h"
+
+#include "chat/chattext.h"
+#include "peer/peerlink.h"
+#include "shell/clientcore.h"
+#include "shell/icons.h"
+
+#include <QCloseEvent>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int kTwips = 15;
+const QString kOk = QStringLiteral("OK");
+const QString kSend = QStringLiteral("送信");
+} // namespace
+
+PostWindow::PostWindow(ClientCore &core, PeerLink &link, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_core(core), m_link(link)
+{
+    setObjectName(QStringLiteral("Form5"));
+    setWindowTitle(QStringLiteral("Wez Messege Post"));
+    setWindowIcon(icons::appIcon());
+    setAttribute(Qt::WA_DeleteOnClose);
+    m_text = new QPlainTextEdit(this);
+    m_text->setObjectName(QStringLiteral("Text1"));
+    m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_button = new QPushButton(kSend, this);
+    m_button->setObjectName(QStringLiteral("Command1"));
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_text, 1);
+    layout->addWidget(m_button, 0, Qt::AlignHCenter);
+    resize(360, 240);
+    connect(m_button, &QPushButton::clicked, this, &PostWindow::command1);
+
+    SharedState &s = m_core.state();
+    s.setOpen(WindowNumber::MessagePostWindow, true);
+    if (s.postPosition.left != 0 || s.postPosition.top != 0)
+        move(s.postPosition.left / kTwips, s.postPosition.top / kTwips);
+}
+
+PostWindow::~PostWindow()
+{
+    m_core.state().setOpen(WindowNumber::MessagePostWindow, false);
+}
+
+void PostWindow::closeEvent(QCloseEvent *event)
+{
+    SharedState &s = m_core.state();
+    s.setOpen(WindowNumber::MessagePostWindow, false);
+    s.postPosition = {int16_t(std::clamp(x() * kTwips, -32768, 32767)), int16_t(std::clamp(y() * kTwips, -32768, 32767))};
+    event->accept();
+}
+
+QString PostWindow::text() const
+{
+    return m_text->toPlainText().replace(QLatin1Char('\n'), chat::kCrLf);
+}
+
+void PostWindow::setText(const QString &text)
+{
+    m_text->setPlainText(QString(text).replace(chat::kCrLf, QStringLiteral("\n")));
+}
+
+bool PostWindow::isShowingReceived() const
+{
+    return m_button->text() == kOk;
+}
+
+void PostWindow::showReceived(const QString &text)
+{
+    setText(isVisible() ? text + chat::kCrLf + this->text() : text);
+    m_button->setText(kOk);
+    m_text->setReadOnly(true);
+    show();
+    raise();
+}
+
+void PostWindow::command1()
+{
+    SharedState &s = m_core.state();
+    if (isShowingReceived()) {
+        s.messagePostMode = 0;
+        chat::appendToFile(m_core.path(QStringLiteral("wezmes.log")), cp932::encode(text() + chat::kCrLf));
+        close();
+        return;
+    }
+    const QString question = chat::lossQuestion(m_core.entrance().name() + text());
+    if (!question.isEmpty()) {
+        // Mark what would arrive as "?", then ask once.
+        QList<QTextEdit::ExtraSelection> marks;
+        const QString body = m_text->toPlainText();
+        for (qsizetype at : cp932::unrepresentable(body)) {
+            QTextEdit::ExtraSelection mark;
+            mark.cursor = QTextCursor(m_text->document());
+            mark.cursor.setPosition(int(at));
+            mark.cursor.setPosition(int(at) + 1, QTextCursor::KeepAnchor);
+            mark.format.setBackground(QColor(255, 200, 120));
+            mark.format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+            mark.format.setUnderlineColor(Qt::red);
+            marks.append(mark);
+        }
+        m_text->setExtraSelections(marks);
+        QPointer<PostWindow> self(this);
+        const int answer = m_core.desktop().askYesNo(question);
+        if (!self)
+            return;
+        m_text->setExtraSelections({});
+        if (answer != 1)
+            return;
+    }
+    s.messagePostMode = 1;
+    if (m_core.entrance().ipText().contains(QLatin1Char('@'))) {
+        // The next peer connection is not a post, whatever happens here.
+        s.messagePostMode = 0;
+        if (!m_mailSender) {
+            // Nothing can carry it yet: keep the window and its text.
+            m_core.desktop().showMessage(QStringLiteral("メールでの送信は、まだ使えません。") + chat::kCrLf +
+                                         QStringLiteral("相手のＩＰを指定して送信してください"));
+            return;
+        }
+        m_mailSender(*this);
+        close();
+        return;
+    }
+    m_link.startMessagePost(m_core.entrance().postTarget());
+}

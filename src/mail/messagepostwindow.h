@@ -1,0 +1,44 @@
+#pragma once
+// Form5, "Wez Messege Post": writes a post ("送信") or shows received posts ("OK").
+// A destination with "@" goes by mail through the mail sender, when one is set.
+#include <QWidget>
+
+#include <functional>
+
+class ClientCore;
+class PeerLink;
+class QPlainTextEdit;
+class QPushButton;
+
+class PostWindow final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(PostWindow)
+public:
+    // Sends a post by mail; set by the mail subsystem. Without it the user is told.
+    using MailSender = std::function<void(PostWindow &window)>;
+
+    PostWindow(ClientCore &core, PeerLink &link, QWidget *parent = nullptr);
+    ~PostWindow() override;
+
+    void setMailSender(MailSender sender) { m_mailSender = std::move(sender); }
+    // A received post goes on top; the window turns into the "OK" kind.
+    void showReceived(const QString &text);
+    // Text1 with CR LF line ends, as it goes on the wire and into the log.
+    QString text() const;
+    void setText(const QString &text);
+    bool isShowingReceived() const;
+    QPushButton *button() const { return m_button; }
+    QPlainTextEdit *textBox() const { return m_text; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void command1();
+
+    ClientCore &m_core;
+    PeerLink &m_link;
+    MailSender m_mailSender;
+    QPlainTextEdit *m_text;
+    QPushButton *m_button;
+};

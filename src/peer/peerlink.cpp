@@ -1,0 +1,353 @@
+#include "peer/peerlink.h"
+
+#include "chat/chattext.h"
+#include "peer/peerui.h"
+#include "shell/clientcore.h"
+
+#include <QPointer>
+
+namespace {
+const QString kCrLf = QStringLiteral("\r\n");
+
+QString socketErrorText(int number, const QString &description)
+{
+    return QStringLiteral("Code:") + QString::number(number) + QStringLiteral(" = ") + description + kCrLf + kCrLf +
+           QStringLiteral("接続できませんでした。しばらくしてから接続してください");
+}
+} // namespace
+
+PeerLink::PeerLink(ClientCore &core, PeerUi &ui, QObject *parent)
+    : QObject(parent), m_core(core), m_ui(ui), m_whiteboard(core, this)
+{
+    Endpoint &w1 = core.winsock1();
+    connect(&w1, &Endpoint::connectionRequest, this, &PeerLink::onConnectionRequest);
+    connect(&w1, &Endpoint::dataArrival, this, &PeerLink::onDataArrival);
+    connect(&w1, &Endpoint::closed, this, &PeerLink::onPeerClose);
+    connect(&w1, &Endpoint::error, this, &PeerLink::onPeerError);
+    connect(&w1, &Endpoint::connected, this, [this] { m_receiver.resetConnection(); });
+
+    Endpoint &w3 = core.winsock3();
+    connect(&w3, &Endpoint::connectionRequest, this, &PeerLink::onNoticeRequest);
+    connect(&w3, &Endpoint::dataArrival, this, &PeerLink::onNoticeData);
+    connect(&w3, &Endpoint::error, this, [this](int number, const QString &description) {
+        m_core.desktop().showMessage(socketErrorText(number, description));
+    });
+
+    m_timer1.setObjectName(QStringLiteral("Timer1"));
+    m_timer2.setObjectName(QStringLiteral("Timer2"));
+    connect(&m_timer1, &QTimer::timeout, this, &PeerLink::timer1Tick);
+    connect(&m_timer2, &QTimer::timeout, this, &PeerLink::timer2Tick);
+    m_timer1.start(kTickMs);
+    m_timer2.start(kTickMs);
+}
+
+bool PeerLink::connected() const
+{
+    return m_core.winsock1().state() == Endpoint::Connected;
+}
+
+bool PeerLink::send(const QString &message)
+{
+    if (!connected())
+        return false;
+    m_core.winsock1().sendData(message);
+    return true;
+}
+
+// ---- entrance commands ----
+
+void PeerLink::chatCommand()
+{
+    EntranceState &e = m_core.entrance();
+    if (e.name().isEmpty()) {
+        m_core.desktop().showMessage(QStringLiteral("名前を記入してください"));
+        m_ui.focusName();
+        return;
+    }
+    if (e.ipText().isEmpty() || e.ipText() == EntranceState::kIpBoxPrompt) {
+        m_core.desktop().showMessage(QStringLiteral("ＩＰボックスに、相手のＩＰを指定してください"));
+        m_ui.focusIpBox();
+        return;
+    }
+    const QString partner = e.ipText();
+    e.addIpHistory();
+    if (m_core.state().isOpen(MessagePostWindow))
+        m_ui.unloadMessagePostWindow();
+    Endpoint &w1 = m_core.winsock1();
+    if (w1.state() != Endpoint::Closed)
+        w1.close();
+    m_core.state().quietClose = 0;
+    // A post by mail leaves the mode set; a chat must not deliver a post.
+    m_core.state().messagePostMode = 0;
+    m_receiver.resetConnection();
+    w1.setLocalPort(0);
+    w1.connectToHost(partner, ClientCore::kPeerPort);
+}
+
+void PeerLink::postCommand()
+{
+    EntranceState &e = m_core.entrance();
+    if (e.name().isEmpty()) {
+        m_core.desktop().showMessage(QStringLiteral("名前を記入してください"));
+        m_ui.focusName();
+        return;
+    }
+    if (e.ipText().isEmpty() || e.ipText() == EntranceState::kIpBoxPrompt) {
+        m_core.desktop().showMessage(QStringLiteral("ＩＰボックスに、相手のＩＰかメールアドレスを指定してください"));
+        m_ui.focusIpBox();
+        return;
+    }
+    e.setPostTarget(e.ipText());
+    e.addIpHistory();
+    m_ui.openMessagePostWindow();
+}
+
+void PeerLink::startMessagePost(const QString &destination)
+{
+    m_core.state().messagePostMode = 1;
+    Endpoint &w1 = m_core.winsock1();
+    if (w1.state() != Endpoint::Closed)
+        w1.close();
+    m_core.state().quietClose = 0;
+    m_receiver.resetConnection();
+    w1.setLocalPort(0);
+    w1.connectToHost(destination, ClientCore::kPeerPort);
+}
+
+// ---- Winsock1 ----
+
+void PeerLink::onConnectionRequest(qintptr requestId)
+{
+    Endpoint &w1 = m_core.winsock1();
+    if (w1.state() != Endpoint::Closed)
+        w1.close();
+    m_receiver.resetConnection();
+    w1.accept(requestId);
+    if (connected())
+        send(QStringLiteral("con 100") + kVersionText);
+}
+
+void PeerLink::onDataArrival()
+{
+    if (!m_receiver.feed(m_core.winsock1().getBytes()))
+        return;
+    // Handlers that wait (the question of "con 500") let further data events
+    // run inside them; each takes the next message from the same queue.
+    QPointer<PeerLink> self(this);
+    while (self) {
+        std::optional<peer::Message> m = m_receiver.next();
+        if (!m)
+            return;
+        Q_EMIT messageReceived(*m);
+        if (!self || !react(*m))
+            return;
+    }
+}
+
+bool PeerLink::react(const peer::Message &m)
+{
+    SharedState &s = m_core.state();
+    using peer::Head;
+    switch (m.kind) {
+    case Head::Post:
+        m_core.playSound(QStringLiteral("MessegeR.wav"));
+        m_ui.showReceivedPost(m.payload);
+        send(QStringLiteral("con 020"));
+        return true;
+    case Head::PostDone:
+        m_core.winsock1().close();
+        s.messagePostMode = 0;
+        m_ui.unloadMessagePostWindow();
+        s.quietClose = 1;
+        return true;
+    case Head::Hello:
+        if (s.messagePostMode == 1) {
+            const EntranceState &e = m_core.entrance();
+            send(QStringLiteral("con 010") + QStringLiteral("Messege from ") + e.name() + QLatin1Char(' ') +
+                 chat::systemDate() + QLatin1Char(' ') + chat::systemTime() + kCrLf + m_ui.messagePostText());
+            return false;
+        }
+        send(QStringLiteral("con 500") + m_core.entrance().name());
+        m_answerWaitStart.start();
+        m_answerWaitActive = true;
+        return true;
+    case Head::Accepted:
+        m_answerWaitActive = false;
+        m_ui.showChatWindow();
+        m_core.notifyServerChat(1, QStringLiteral("1204"));
+        return true;
+    case Head::Closing:
+        m_ui.unloadChatWindow();
+        send(QStringLiteral("con 525"));
+        return true;
+    case Head::Request: {
+        m_core.playSound(QStringLiteral("connectok.wav"));
+        QPointer<PeerLink> self(this);
+        const int answer = m_core.desktop().askYesNo(QStringLiteral("「") + m.payload +
+                                                     QStringLiteral("」さんから接続要求があります。接続しますか？"));
+        if (!self || !connected())
+            return false;
+        if (answer == -1) {
+            m_core.winsock1().close();
+            return false;
+        }
+        send(QStringLiteral("con 110"));
+        s.quietClose = 1;
+        m_core.notifyServerChat(1, QStringLiteral("1206"));
+        m_ui.showChatWindow();
+        return true;
+    }
+    case Head::Ignored:
+        return true;
+    case Head::End:
+        m_core.winsock1().close();
+        m_core.playSound(QStringLiteral("connectend.wav"));
+        // The end notice follows the sound by half a second, without holding the program.
+        QTimer::singleShot(500, this, [this] { m_core.notifyServerChat(2, QStringLiteral("1206")); });
+        return true;
+    case Head::Plugin:
+        m_core.desktop().clearClipboard();
+        m_core.desktop().setClipboardText(chat::kPluginReceive + m.payload);
+        return true;
+    case Head::BlockOk:
+        s.blockAck = 1;
+        return true;
+    case Head::BlockBad:
+        s.blockAck = -1;
+        return true;
+    case Head::Line:
+        // A line with no chat window open belongs to no conversation: it is dropped.
+        m_ui.addChatLine(m.payload);
+        return true;
+    case Head::BoardOpen:
+        m_whiteboard.setWhiteboardState(2);
+        m_ui.showWhiteboard();
+        return true;
+    case Head::BoardClose:
+        m_whiteboard.setWhiteboardState(0);
+        m_ui.closeWhiteboard();
+        send(QStringLiteral("con 925"));
+        return true;
+    case Head::BoardClosed:
+        m_whiteboard.setWhiteboardState(0);
+        return true;
+    case Head::FileReady:
+        s.peerReady = 1;
+        return true;
+    case Head::FileOffer:
+        if (const auto offer = peer::parseFileOffer(m.payload)) {
+            s.recvFileName = offer->name;
+            s.recvLastBlock = offer->lastBlock;
+        }
+        return true;
+    case Head::Unknown: {
+        QString payload = m.payload;
+        if (payload.size() > kMaxShownPayload)
+            payload = payload.left(kMaxShownPayload) + QStringLiteral("…");
+        m_core.desktop().showMessage(m.head + QLatin1Char('/') + payload);
+        return true;
+    }
+    }
+    return true;
+}
+
+void PeerLink::onPeerClose()
+{
+    m_core.notifyServerChat(2, QStringLiteral("1206"));
+}
+
+void PeerLink::onPeerError(int number, const QString &description)
+{
+    m_core.desktop().showMessage(socketErrorText(number, description));
+    unloadConversationWindows();
+}
+
+void PeerLink::unloadConversationWindows()
+{
+    const SharedState &s = m_core.state();
+    if (s.isOpen(ChatWindow))
+        m_ui.unloadChatWindow();
+    if (s.isOpen(WhiteboardWindow))
+        m_ui.closeWhiteboard();
+    if (s.isOpen(TransferWindow))
+        m_ui.unloadTransferWindow();
+}
+
+// ---- Winsock3 ----
+
+void PeerLink::onNoticeRequest(qintptr requestId)
+{
+    // During a file transfer the request is turned away; the listener stays
+    // open for the notices that come after the transfer.
+    if (m_core.state().transferActive == 1)
+        return;
+    Endpoint &w3 = m_core.winsock3();
+    if (w3.state() != Endpoint::Closed)
+        w3.close();
+    w3.accept(requestId);
+}
+
+void PeerLink::onNoticeData()
+{
+    const QString text = m_core.winsock3().getData();
+    if (!text.startsWith(QLatin1String("SRM 100")))
+        return;
+    m_core.playSound(QStringLiteral("messegeR.wav"));
+    m_ui.showNotice(text.mid(7, kMaxNoticeChars));
+}
+
+// ---- timers ----
+
+void PeerLink::timer1Tick()
+{
+    SharedState &s = m_core.state();
+    EntranceState &e = m_core.entrance();
+    Endpoint &w1 = m_core.winsock1();
+    const int state = w1.state();
+    e.setStateText(Endpoint::stateText(state));
+    if (state != Endpoint::Listening && state != Endpoint::Connected)
+        ++m_connectTicks;
+
+    if (m_connectTicks > kMaxTicks) {
+        if (w1.state() != Endpoint::Closed)
+            w1.close();
+        if (s.quietClose == 0) {
+            m_core.desktop().showMessage(QStringLiteral("相手に接続できませんでした。") + kCrLf +
+                                         QStringLiteral("しばらくしてから、再度接続してください。"));
+            unloadConversationWindows();
+            // Told once: a port that stays taken must not repeat this every 2.1 seconds.
+            s.quietClose = 1;
+        }
+        m_core.listenOn(w1, ClientCore::kPeerPort);
+        m_connectTicks = 0;
+    }
+
+    e.setIdleCommandsEnabled(w1.state() == Endpoint::Listening);
+
+    if (m_core.winsock9().state() == Endpoint::PeerClosing)
+        m_core.winsock9().close();
+
+    if (m_answerWaitActive && m_answerWaitStart.elapsed() > kAnswerWaitMs) {
+        m_core.desktop().showMessage(QStringLiteral("相手がパソコンの前にいない可能性があります") + kCrLf +
+                                     QStringLiteral("しばらくしてから、接続しなおしてください"));
+        send(QStringLiteral("con 525"));
+        m_answerWaitActive = false;
+    }
+
+    if (e.addressText().isEmpty())
+        e.setAddressText(EntranceState::kIdleAddressText);
+}
+
+void PeerLink::timer2Tick()
+{
+    Endpoint &w3 = m_core.winsock3();
+    // A listener left closed (a port that could not be taken) is retried the same way.
+    if (w3.state() == Endpoint::PeerClosing || w3.state() == Endpoint::Closed)
+        ++m_listenTicks;
+    if (m_listenTicks > kMaxTicks) {
+        if (w3.state() != Endpoint::Closed)
+            w3.close();
+        m_core.listenOn(w3, ClientCore::kNoticePort);
+        m_listenTicks = 0;
+    }
+}

@@ -1,0 +1,41 @@
+#include "shell/advertisementwindow.h"
+
+#include "shell/icons.h"
+#include "shell/sharedstate.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+AdvertisementPage::AdvertisementPage(SharedState &state, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_state(state)
+{
+    setObjectName(QStringLiteral("Form7"));
+    setWindowTitle(QStringLiteral("Wez Advertisement page"));
+    setWindowIcon(icons::appIcon());
+    setAttribute(Qt::WA_DeleteOnClose);
+    m_text1 = new QPlainTextEdit(this);
+    m_text1->setObjectName(QStringLiteral("Text1"));
+    m_text1->setReadOnly(true);
+    m_text2 = new QLineEdit(this);
+    m_text2->setObjectName(QStringLiteral("Text2"));
+    m_text2->setReadOnly(true);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_text1, 1);
+    layout->addWidget(m_text2);
+    resize(420, 260);
+    m_state.setOpen(WindowNumber::AdvertisementWindow, true);
+}
+
+AdvertisementPage::~AdvertisementPage()
+{
+    m_state.setOpen(WindowNumber::AdvertisementWindow, false);
+}
+
+void AdvertisementPage::addNotice(const QString &text)
+{
+    m_text = m_text.isEmpty() && !isVisible() ? text : text + QStringLiteral("\r\n") + m_text;
+    if (m_text.size() > kMaxChars)
+        m_text.truncate(kMaxChars);
+    m_text1->setPlainText(QString(m_text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+}
