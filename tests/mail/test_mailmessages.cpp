@@ -1,12 +1,17 @@
 // Reading and writing mail without servers: charsets, encoded words, MIME
 // structure, the three lines the mail check reads, and server fields.
 #include "mail/mailmime.h"
+#include "mail/mailrunner.h"
 #include "mail/mailserveraddress.h"
 #include "mail/mailtext.h"
 #include "mailsamples.h"
 #include "shell/socket/cp932.h"
+#include "testsupport.h"
 
 #include <QTest>
+#include <QThread>
+
+#include <atomic>
 
 class TestMailMessages final : public QObject {
     Q_OBJECT
@@ -21,6 +26,7 @@ private Q_SLOTS:
     void malformedInputStaysSafe();
     void serverFields_data();
     void serverFields();
+    void runnerHandsResultsBack();
 };
 
 void TestMailMessages::handMadeMessages_data()
@@ -190,6 +196,64 @@ void TestMailMessages::serverFields()
     QCOMPARE(a.implicitTls, tls);
     if (!a.valid)
         QVERIFY(!a.error.isEmpty());
+}
+
+namespace {
+
+// Answers STAT only once the test lets it go, so the call is seen running.
+class HeldService final : public MailService {
+public:
+    std::atomic<bool> release{false};
+    std::atomic<bool> aborted{false};
+    std::atomic<QThread *> caller{nullptr};
+    QString sendMail(const QString &, const QString &, const QString &, const QString &, const QString &,
+                     const QString &, const QString &) override
+    {
+        return QStringLiteral("not here");
+    }
+    StatResult statCount(const QString &, const QString &, const QString &) override
+    {
+        caller = QThread::currentThread();
+        while (!release.load() && !aborted.load())
+            QThread::msleep(5);
+        return {true, 7, {}};
+    }
+    SaveResult saveMessages(const QString &, const QString &, const QString &, int, int) override { return {}; }
+    std::optional<QStringList> readMail(const QString &) override { return std::nullopt; }
+    void abort() override { aborted = true; }
+};
+
+} // namespace
+
+void TestMailMessages::runnerHandsResultsBack()
+{
+    auto held = std::make_shared<HeldService>();
+    std::optional<StatResult> result;
+    QThread *doneOn = nullptr;
+    {
+        MailRunner runner(held);
+        QVERIFY(runner.statCount({}, {}, {}, [&](StatResult r) {
+            result = r;
+            doneOn = QThread::currentThread();
+        }));
+        QVERIFY(runner.busy());
+        QVERIFY(!runner.sendMail({}, {}, {}, {}, {}, {}, {}, [](QString) {}));
+        QTest::qWait(50); // the owner's event loop runs while the call is held
+        QVERIFY(!result);
+        held->release = true;
+        QVERIFY(testsupport::waitFor([&] { return result.has_value(); }));
+        QCOMPARE(result->count, 7);
+        QVERIFY(held->caller.load() != QThread::currentThread());
+        QCOMPARE(doneOn, QThread::currentThread());
+        QVERIFY(!runner.busy());
+
+        // A call still running when the runner goes away is told to stop.
+        held->release = false;
+        held->caller = nullptr;
+        QVERIFY(runner.statCount({}, {}, {}, [](StatResult) {}));
+        QVERIFY(testsupport::waitFor([&] { return held->caller.load() != nullptr; }));
+    }
+    QVERIFY(held->aborted);
 }
 
 QTEST_GUILESS_MAIN(TestMailMessages)
