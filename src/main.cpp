@@ -17,6 +17,9 @@ int main(int argc, char **argv)
         return 2;
     }
     Client client(options);
+    // Watch for SIGTERM before the start-up: one that arrives meanwhile runs the shutdown afterwards.
+    SignalWatcher signals;
+    QObject::connect(&signals, &SignalWatcher::terminationRequested, &client, &Client::shutdown);
     if (client.start() == Client::StartResult::AlreadyRunning)
         return 0;
     // Start-up timing for the benchmark: say when the entrance window is on screen, then leave.
@@ -26,8 +29,6 @@ int main(int argc, char **argv)
             std::fflush(stdout);
             client.shutdown();
         });
-    SignalWatcher signals;
-    QObject::connect(&signals, &SignalWatcher::terminationRequested, &client, &Client::shutdown);
     QObject::connect(&client, &Client::finished, &app, &QApplication::quit, Qt::QueuedConnection);
     return app.exec();
 }

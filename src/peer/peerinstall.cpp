@@ -19,6 +19,9 @@ void installPeer(Client &client)
                      &PeerWindows::openHomePage);
     QObject::connect(entrance->menuItem(QStringLiteral("mnuVer")), &QAction::triggered, windows,
                      &PeerWindows::showAbout);
+    // The windows and the link go with the entrance window, while the core
+    // they work on still exists.
+    QObject::connect(entrance, &QObject::destroyed, &client, [windows] { delete windows; });
     // After shutdown nothing may come back to listening.
     QObject::connect(&client, &Client::finished, &link, [&link] {
         link.timer1().stop();
