@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTcpSocket>
 
 #include <filesystem>
 
@@ -78,13 +79,49 @@ bool FileTransfer::busy() const
     return m_host.state().transferActive == 1 || m_phase != SendPhase::Idle || m_receiveStarted || m_saving;
 }
 
+// With one block in flight every pass of the event loop between a block and
+// its answer is time lost, and the endpoint delivers data one pass late and
+// writes one pass late. The live socket under Winsock4 (its newest connected
+// child) is therefore flushed after each send and watched directly.
+QTcpSocket *FileTransfer::dataSocket() const
+{
+    QTcpSocket *live = nullptr;
+    for (QObject *child : m_winsock4.children()) {
+        auto *socket = qobject_cast<QTcpSocket *>(child);
+        if (socket && socket->state() == QAbstractSocket::ConnectedState)
+            live = socket;
+    }
+    return live;
+}
+
+void FileTransfer::watchDataSocket()
+{
+    if (QTcpSocket *socket = dataSocket()) {
+        // Runs after the endpoint took the bytes into its inbox; its own, later
+        // data event then finds the inbox empty and stays silent.
+        connect(socket, &QIODevice::readyRead, this, [this] {
+            if (m_winsock4.bytesAvailable() > 0)
+                onReceivedData();
+        });
+    }
+}
+
+void FileTransfer::flushData()
+{
+    if (QTcpSocket *socket = dataSocket())
+        socket->flush();
+}
+
 void FileTransfer::setProgress(const QString &text)
 {
-    m_progress = text;
     if (!m_progressOpen) {
         m_progressOpen = true;
+        m_progress = text;
         Q_EMIT progressOpened();
+    } else if (text == m_progress) {
+        return;
     }
+    m_progress = text;
     Q_EMIT progressChanged(text);
 }
 
@@ -160,6 +197,7 @@ void FileTransfer::onDataConnected()
     if (m_phase != SendPhase::Connecting)
         return;
     m_deadline.stop();
+    watchDataSocket();
     m_host.state().transferActive = 1;
     m_host.setTransferCommandsEnabled(false);
     m_phase = SendPhase::StartPause;
@@ -199,6 +237,7 @@ void FileTransfer::sendBlock(bool again)
     }
     m_host.state().blockAck = 0;
     m_winsock4.sendData(m_block);
+    flushData();
     m_deadline.start(kAnswerLimitMs);
 }
 
@@ -307,6 +346,7 @@ void FileTransfer::onConnectionRequest(qintptr requestId)
         return;
     }
     m_receiveConnected = true;
+    watchDataSocket();
     m_host.setTransferCommandsEnabled(false);
     SharedState &state = m_host.state();
     state.transferActive = 1;
@@ -379,8 +419,10 @@ bool FileTransfer::writeBlock(const QByteArray &block)
     setProgress(transfer::progressText(m_blockCount, m_recvLastBlock + 1));
     state.lastRecvTime.start();
     state.transferActive = 1;
-    if (m_winsock4.state() == Endpoint::Connected)
+    if (m_winsock4.state() == Endpoint::Connected) {
         m_winsock4.sendData(kBlockAck);
+        flushData();
+    }
     return true;
 }
 

@@ -11,6 +11,8 @@
 #include <QObject>
 #include <QTimer>
 
+class QTcpSocket;
+
 namespace transfer {
 
 class TransferHost;
@@ -81,6 +83,9 @@ private:
     void onDeadline();
     void resetFileTransfer();
     void setProgress(const QString &text);
+    QTcpSocket *dataSocket() const;
+    void watchDataSocket();
+    void flushData();
 
     TransferHost &m_host;
     Endpoint m_winsock4;
