@@ -97,7 +97,10 @@ WhiteboardWindow::WhiteboardWindow(WhiteboardHost &host, std::shared_ptr<Whitebo
     setupConnection();
 }
 
-WhiteboardWindow::~WhiteboardWindow() = default;
+WhiteboardWindow::~WhiteboardWindow()
+{
+    endPainting();
+}
 
 void WhiteboardWindow::buildMenus()
 {
@@ -231,17 +234,45 @@ void WhiteboardWindow::drawSegment(const Segment &s)
 {
     const QPointF from(s.x1 / kTwipsPerPixel, s.y1 / kTwipsPerPixel);
     const QPointF to(s.x2 / kTwipsPerPixel, s.y2 / kTwipsPerPixel);
-    {
-        QPainter painter(&m_picture);
-        painter.setPen(m_pen);
-        painter.drawLine(from, to);
-    }
+    // One painter serves a whole burst of segments; it ends before the picture is shown or copied.
+    if (!m_painter)
+        m_painter = std::make_unique<QPainter>(&m_picture);
+    m_painter->setPen(m_pen);
+    m_painter->drawLine(from, to);
     const qreal pad = m_pen.widthF() / 2 + 2;
-    m_canvas->update(QRectF(from, to).normalized().adjusted(-pad, -pad, pad, pad).toAlignedRect());
+    markDirty(QRectF(from, to).normalized().adjusted(-pad, -pad, pad, pad).toAlignedRect());
+}
+
+void WhiteboardWindow::markDirty(const QRect &area)
+{
+    // One repaint for everything drawn before the next turn of the event loop: a dirty
+    // region per segment costs more than the drawing itself when a file or a burst arrives.
+    if (m_dirty.isEmpty())
+        QMetaObject::invokeMethod(this, &WhiteboardWindow::repaintDirty, Qt::QueuedConnection);
+    m_dirty |= area;
+}
+
+void WhiteboardWindow::repaintDirty()
+{
+    endPainting();
+    m_canvas->update(m_dirty);
+    m_dirty = QRect();
+}
+
+void WhiteboardWindow::endPainting() const
+{
+    m_painter.reset();
+}
+
+const QImage &WhiteboardWindow::picture() const
+{
+    endPainting();
+    return m_picture;
 }
 
 void WhiteboardWindow::eraseSurface()
 {
+    endPainting();
     m_picture.fill(Qt::white);
     m_canvas->update();
 }
@@ -275,7 +306,7 @@ void WhiteboardWindow::copyPicture()
     if (!clipboard)
         return;
     clipboard->clear();
-    clipboard->setImage(m_picture);
+    clipboard->setImage(picture());
 }
 
 bool WhiteboardWindow::confirmDiscard()

@@ -13,6 +13,7 @@
 #include <memory>
 
 class QMenu;
+class QPainter;
 class QTimer;
 
 namespace whiteboard {
@@ -36,7 +37,7 @@ public:
     void closeByPartner();
 
     const SegmentStore &segments() const { return m_store; }
-    const QImage &picture() const { return m_picture; }
+    const QImage &picture() const;
     WhiteboardLink &link() { return *m_link; }
     int colorIndex() const { return m_colorIndex; }
     int widthIndex() const { return m_widthIndex; }
@@ -72,6 +73,9 @@ private:
     void setPenColor(int index);
     void drawSegment(const Segment &segment);
     void eraseSurface();
+    void markDirty(const QRect &area);
+    void endPainting() const;
+    void repaintDirty();
     void applyReceivedSegment(const Segment &segment);
     void applyReceivedClear();
     void onOverflow();
@@ -82,7 +86,9 @@ private:
     WhiteboardHost &m_host;
     std::shared_ptr<WhiteboardFileDialogs> m_dialogs;
     QImage m_picture;
+    mutable std::unique_ptr<QPainter> m_painter;
     QPen m_pen;
+    QRect m_dirty;
     WhiteboardCanvas *m_canvas = nullptr;
     WhiteboardLink *m_link = nullptr;
     QTimer *m_timer1 = nullptr;
