@@ -132,13 +132,29 @@ void DirectoryServer::stop()
 
 bool DirectoryServer::admit(QTcpSocket *socket)
 {
-    if (m_connections >= m_config.maxConnections) {
-        log(QStringLiteral("%1 turned away: %2 connections open").arg(peerText(socket)).arg(m_connections));
-        socket->abort();
-        socket->deleteLater();
-        return false;
-    }
-    return true;
+    const QString host = peerText(socket);
+    QString why;
+    if (m_connections >= m_config.maxConnections)
+        why = QStringLiteral("%1 connections open").arg(m_connections);
+    else if (m_perHost.value(host) >= m_config.maxPerHost)
+        why = QStringLiteral("%1 connections open from there").arg(m_perHost.value(host));
+    if (why.isEmpty())
+        return true;
+    log(QStringLiteral("%1 turned away: %2").arg(host, why));
+    socket->abort();
+    socket->deleteLater();
+    return false;
+}
+
+void DirectoryServer::adopt(QObject *connection, const QString &host)
+{
+    ++m_connections;
+    ++m_perHost[host];
+    connect(connection, &QObject::destroyed, this, [this, host] {
+        --m_connections;
+        if (--m_perHost[host] <= 0)
+            m_perHost.remove(host);
+    });
 }
 
 void DirectoryServer::acceptDialogue()
@@ -146,9 +162,8 @@ void DirectoryServer::acceptDialogue()
     while (QTcpSocket *socket = m_dialogue->nextPendingConnection()) {
         if (!admit(socket))
             continue;
-        auto *c = new DialogueConnection(socket, *this, m_config.idleTimeoutMs);
-        ++m_connections;
-        connect(c, &QObject::destroyed, this, [this] { --m_connections; });
+        const QString host = peerText(socket);
+        adopt(new DialogueConnection(socket, *this, m_config.idleTimeoutMs), host);
     }
 }
 
@@ -157,9 +172,8 @@ void DirectoryServer::acceptStatus(QTcpServer *server)
     while (QTcpSocket *socket = server->nextPendingConnection()) {
         if (!admit(socket))
             continue;
-        auto *c = new StatusConnection(socket, *this, m_config.idleTimeoutMs);
-        ++m_connections;
-        connect(c, &QObject::destroyed, this, [this] { --m_connections; });
+        const QString host = peerText(socket);
+        adopt(new StatusConnection(socket, *this, m_config.idleTimeoutMs), host);
     }
 }
 

@@ -24,6 +24,7 @@ struct ServerConfig {
     int idleTimeoutMs = 30000;            // a connection that stays silent this long is dropped
     qint64 expireAfterSecs = 24 * 3600;   // members not heard from this long are dropped
     int maxConnections = 1000;            // beyond this, new connections are turned away
+    int maxPerHost = 20;                  // so one address cannot crowd out everyone else
 };
 
 class DirectoryServer final : public QObject {
@@ -72,6 +73,7 @@ private:
     void acceptDialogue();
     void acceptStatus(QTcpServer *server);
     bool admit(QTcpSocket *socket);
+    void adopt(QObject *connection, const QString &host);
     void noteWriteError();
 
     ServerConfig m_config;
@@ -81,6 +83,7 @@ private:
     QTimer *m_expiry = nullptr;
     QHash<QString, qint64> m_chatting; // host -> since
     int m_connections = 0;
+    QHash<QString, int> m_perHost;
     std::function<void(const QString &)> m_log;
     bool m_customLog = false;
 };

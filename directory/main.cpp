@@ -59,7 +59,7 @@ int main(int argc, char **argv)
     cli.addHelpOption();
     const QCommandLineOption bind(QStringLiteral("bind"), QStringLiteral("Local address to listen on (default: all)."),
                                   QStringLiteral("ADDRESS"));
-    const QCommandLineOption database(QStringLiteral("database"), QStringLiteral("Member database (SQLite)."),
+    const QCommandLineOption database(QStringLiteral("database"), QStringLiteral("Member database, SQLite (default: members.sqlite in the user's data directory)."),
                                       QStringLiteral("FILE"));
     const QCommandLineOption idle(QStringLiteral("idle-timeout"),
                                   QStringLiteral("Drop a connection silent this long (default 30)."),
@@ -70,6 +70,9 @@ int main(int argc, char **argv)
     const QCommandLineOption maxConn(QStringLiteral("max-connections"),
                                      QStringLiteral("Connections served at once (default 1000)."),
                                      QStringLiteral("N"), QStringLiteral("1000"));
+    const QCommandLineOption perHost(QStringLiteral("max-per-host"),
+                                     QStringLiteral("Connections served at once from one address (default 20)."),
+                                     QStringLiteral("N"), QStringLiteral("20"));
     const QCommandLineOption notice(QStringLiteral("notice"),
                                     QStringLiteral("Send TEXT as a notice to every member, then exit."),
                                     QStringLiteral("TEXT"));
@@ -79,7 +82,7 @@ int main(int argc, char **argv)
     const QCommandLineOption noticePort(QStringLiteral("notice-port"),
                                         QStringLiteral("With --notice: the clients' notice port (default 1205)."),
                                         QStringLiteral("PORT"), QStringLiteral("1205"));
-    cli.addOptions({bind, database, idle, expire, maxConn, notice, noticeTo, noticePort});
+    cli.addOptions({bind, database, idle, expire, maxConn, perHost, notice, noticeTo, noticePort});
     cli.process(app);
 
     directory::ServerConfig config;
@@ -94,13 +97,16 @@ int main(int argc, char **argv)
         QDir().mkpath(dir);
         config.database = dir + QStringLiteral("/members.sqlite");
     }
-    bool ok1 = false, ok2 = false, ok3 = false;
-    config.idleTimeoutMs = cli.value(idle).toInt(&ok1) * 1000;
+    bool ok1 = false, ok2 = false, ok3 = false, ok4 = false;
+    const int idleSecs = cli.value(idle).toInt(&ok1);
+    config.idleTimeoutMs = idleSecs > 0 && idleSecs <= 86400 ? idleSecs * 1000 : 0;
     config.expireAfterSecs = cli.value(expire).toLongLong(&ok2);
     config.maxConnections = cli.value(maxConn).toInt(&ok3);
-    if (!ok1 || !ok2 || !ok3 || config.idleTimeoutMs <= 0 || config.expireAfterSecs <= 0 ||
-        config.maxConnections <= 0) {
-        fail(QStringLiteral("--idle-timeout, --expire-after and --max-connections take positive numbers"));
+    config.maxPerHost = cli.value(perHost).toInt(&ok4);
+    if (!ok1 || !ok2 || !ok3 || !ok4 || config.idleTimeoutMs <= 0 || config.expireAfterSecs <= 0 || config.expireAfterSecs > 10LL * 365 * 86400 ||
+        config.maxConnections <= 0 || config.maxPerHost <= 0) {
+        fail(QStringLiteral("--idle-timeout (up to 86400), --expire-after, --max-connections and --max-per-host "
+                            "take positive numbers"));
         return 2;
     }
 
@@ -126,7 +132,8 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "wez-directory: notice delivered to %d of %lld\n", sender.delivered(),
                          static_cast<long long>(hosts.size()));
             for (const QString &h : sender.failed())
-                std::fprintf(stderr, "wez-directory: notice not delivered to %s\n", h.toLocal8Bit().constData());
+                std::fprintf(stderr, "wez-directory: notice not delivered to %s: %s\n", h.toLocal8Bit().constData(),
+                             sender.reason(h).toLocal8Bit().constData());
             app.exit(sender.failed().isEmpty() ? 0 : 1);
         });
         sender.start();

@@ -45,7 +45,10 @@ void NoticeSender::sendTo(const QString &host)
         done(host, ok);
     };
     limit->setSingleShot(true);
-    connect(limit, &QTimer::timeout, this, [finish] { finish(false); });
+    connect(limit, &QTimer::timeout, this, [this, finish, host] {
+        m_reasons.insert(host, QStringLiteral("no answer in time"));
+        finish(false);
+    });
     connect(socket, &QAbstractSocket::connected, this, [this, socket] {
         socket->write(m_message);
         socket->disconnectFromHost(); // after the bytes are out
@@ -57,9 +60,12 @@ void NoticeSender::sendTo(const QString &host)
         if (socket->bytesToWrite() == 0)
             socket->setProperty("sent", true);
     });
-    connect(socket, &QAbstractSocket::errorOccurred, this, [finish, socket](QAbstractSocket::SocketError) {
+    connect(socket, &QAbstractSocket::errorOccurred, this, [this, finish, socket, host](QAbstractSocket::SocketError) {
         // A partner closing after reading the notice is still a delivery.
-        finish(socket->property("sent").toBool());
+        const bool sent = socket->property("sent").toBool();
+        if (!sent)
+            m_reasons.insert(host, socket->errorString());
+        finish(sent);
     });
     if (!m_bind.isNull())
         socket->bind(m_bind, 0);

@@ -1,6 +1,7 @@
 #pragma once
 // Pushes one "SRM 100" notice to port 1205 of each given host: one short
 // connection per host, a few at a time, each with its own time limit.
+#include <QHash>
 #include <QHostAddress>
 #include <QObject>
 #include <QStringList>
@@ -20,6 +21,7 @@ public:
 
     int delivered() const { return m_delivered; }
     QStringList failed() const { return m_failed; }
+    QString reason(const QString &host) const { return m_reasons.value(host); }
 
 Q_SIGNALS:
     void finished();
@@ -38,6 +40,7 @@ private:
     int m_delivered = 0;
     bool m_finished = false;
     QStringList m_failed;
+    QHash<QString, QString> m_reasons;
 };
 
 } // namespace directory

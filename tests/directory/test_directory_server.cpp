@@ -319,6 +319,17 @@ private Q_SLOTS:
         a.socket().disconnectFromHost();
         QVERIFY(waitFor([&] { return m_server->connectionCount() == 1; }));
         QCOMPARE(RawClient(loopback(4)).next(), QByteArray("SRV 099"));
+
+        // One address holding its share open does not lock out another.
+        config.maxConnections = 100;
+        config.maxPerHost = 2;
+        startServer(config);
+        RawClient d(loopback(2)), e(loopback(2));
+        QCOMPARE(d.next(), QByteArray("SRV 099"));
+        QCOMPARE(e.next(), QByteArray("SRV 099"));
+        RawClient f(loopback(2));
+        QVERIFY(f.closedByServer());
+        QCOMPARE(RawClient(loopback(3)).next(), QByteArray("SRV 099"));
     }
 
     void notices()
