@@ -22,8 +22,7 @@ DialogueConnection::DialogueConnection(QTcpSocket *socket, DirectoryServer &serv
     connect(m_socket, &QIODevice::readyRead, this, &DialogueConnection::onReadyRead);
     connect(m_socket, &QAbstractSocket::disconnected, this, &QObject::deleteLater);
     connect(m_socket, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
-        if (m_socket->state() != QAbstractSocket::ConnectedState)
-            deleteLater();
+        if (m_socket->state() != QAbstractSocket::ConnectedState) deleteLater();
     });
     m_idle->start();
     send(QStringLiteral("SRV 099"));
@@ -33,13 +32,11 @@ DialogueConnection::~DialogueConnection() = default;
 
 void DialogueConnection::onReadyRead()
 {
-    if (m_dropped)
-        return;
+    if (m_dropped) return;
     // Never hold more than one message's worth: the client may not send another before we answer.
     m_buffer += m_socket->read(maxRequestBytes + 1 - m_buffer.size());
     const Request request = parseRequest(m_buffer);
-    if (request.status == Request::Incomplete)
-        return;
+    if (request.status == Request::Incomplete) return;
     if (request.status == Request::Invalid)
         return drop(m_buffer.size() > maxRequestBytes ? QStringLiteral("message too long")
                                                       : QStringLiteral("not a message"));
@@ -74,36 +71,32 @@ void DialogueConnection::handle(const Request &request)
             // The client closes on the end of a list, so this lets its sign-off finish at once.
             return send(QStringLiteral("SRV 540"));
         }
-        default: return unexpected();
+        default:
+            return unexpected();
         }
     case Step::WantAddress:
-        if (request.code != RequestCode::Address)
-            return unexpected();
+        if (request.code != RequestCode::Address) return unexpected();
         // An idle caption or a typo is not an address others could call; the connection's is.
         m_address = DirectoryServer::usableAddress(request.payload);
-        if (m_address.isEmpty())
-            m_address = m_host;
+        if (m_address.isEmpty()) m_address = m_host;
         m_step = Step::WantName;
         return send(QStringLiteral("SRV 510"));
     case Step::WantName:
-        if (request.code != RequestCode::Name)
-            return unexpected();
+        if (request.code != RequestCode::Name) return unexpected();
         // A comma would split the entry at every client; keep the name in one field.
         m_name = request.payload;
         m_name.replace(QLatin1Char(','), QChar(0xFF0C));
         m_step = Step::WantComment;
         return send(QStringLiteral("SRV 520"));
     case Step::WantComment:
-        if (request.code != RequestCode::Comment)
-            return unexpected();
+        if (request.code != RequestCode::Comment) return unexpected();
         m_server.storeMember(m_address, m_name, request.payload, m_host);
         m_step = Step::Listing;
         m_cursor = 0;
         m_listed = 0;
         return sendNextEntry();
     case Step::Listing:
-        if (request.code != RequestCode::Next)
-            return unexpected();
+        if (request.code != RequestCode::Next) return unexpected();
         return sendNextEntry();
     }
 }
@@ -125,14 +118,12 @@ void DialogueConnection::sendNextEntry()
 
 void DialogueConnection::send(const QString &message)
 {
-    if (m_socket->state() == QAbstractSocket::ConnectedState)
-        m_socket->write(cp932::encode(message));
+    if (m_socket->state() == QAbstractSocket::ConnectedState) m_socket->write(cp932::encode(message));
 }
 
 void DialogueConnection::drop(const QString &why)
 {
-    if (m_dropped)
-        return;
+    if (m_dropped) return;
     m_dropped = true;
     m_server.log(QStringLiteral("%1 dropped: %2").arg(m_host, why));
     m_buffer.clear();

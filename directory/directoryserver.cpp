@@ -18,12 +18,15 @@ namespace {
 // Chat marks are kept for people we do not list yet too; this bounds them.
 constexpr qsizetype maxChatMarks = 100000;
 
-qint64 now() { return QDateTime::currentSecsSinceEpoch(); }
+qint64 now()
+{
+    return QDateTime::currentSecsSinceEpoch();
+}
 
 void toStderr(const QString &line)
 {
-    const QByteArray bytes = (QDateTime::currentDateTime().toString(Qt::ISODate) + QStringLiteral(" wez-directory: ") +
-                              line + QLatin1Char('\n'))
+    const QByteArray bytes = (QDateTime::currentDateTime().toString(Qt::ISODate) +
+                              QStringLiteral(" wez-directory: ") + line + QLatin1Char('\n'))
                                  .toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
     std::fflush(stderr);
@@ -48,8 +51,7 @@ void DirectoryServer::setLogSink(std::function<void(const QString &)> sink)
 
 void DirectoryServer::log(const QString &line)
 {
-    if (m_log)
-        m_log(line);
+    if (m_log) m_log(line);
 }
 
 bool DirectoryServer::start(QString *error)
@@ -62,8 +64,7 @@ bool DirectoryServer::start(QString *error)
         return false;
     }
     const int expired = expireNow();
-    if (expired > 0)
-        log(QStringLiteral("%1 members expired while we were down").arg(expired));
+    if (expired > 0) log(QStringLiteral("%1 members expired while we were down").arg(expired));
 
     const auto listenOn = [&](quint16 port) -> QTcpServer * {
         auto *server = new QTcpServer(this);
@@ -99,8 +100,7 @@ bool DirectoryServer::start(QString *error)
     m_expiry->setInterval(int(std::clamp<qint64>(m_config.expireAfterSecs * 1000 / 10, 1000, 60000)));
     connect(m_expiry, &QTimer::timeout, this, [this] {
         const int n = expireNow();
-        if (n > 0)
-            log(QStringLiteral("%1 members expired").arg(n));
+        if (n > 0) log(QStringLiteral("%1 members expired").arg(n));
     });
     m_expiry->start();
 
@@ -125,8 +125,7 @@ void DirectoryServer::stop()
     // Open connections go with us; their destructors close the sockets.
     const auto connections = findChildren<QObject *>(Qt::FindDirectChildrenOnly);
     for (QObject *c : connections) {
-        if (qobject_cast<DialogueConnection *>(c) || qobject_cast<StatusConnection *>(c))
-            delete c;
+        if (qobject_cast<DialogueConnection *>(c) || qobject_cast<StatusConnection *>(c)) delete c;
     }
 }
 
@@ -138,8 +137,7 @@ bool DirectoryServer::admit(QTcpSocket *socket)
         why = QStringLiteral("%1 connections open").arg(m_connections);
     else if (m_perHost.value(host) >= m_config.maxPerHost)
         why = QStringLiteral("%1 connections open from there").arg(m_perHost.value(host));
-    if (why.isEmpty())
-        return true;
+    if (why.isEmpty()) return true;
     log(QStringLiteral("%1 turned away: %2").arg(host, why));
     socket->abort();
     socket->deleteLater();
@@ -152,16 +150,14 @@ void DirectoryServer::adopt(QObject *connection, const QString &host)
     ++m_perHost[host];
     connect(connection, &QObject::destroyed, this, [this, host] {
         --m_connections;
-        if (--m_perHost[host] <= 0)
-            m_perHost.remove(host);
+        if (--m_perHost[host] <= 0) m_perHost.remove(host);
     });
 }
 
 void DirectoryServer::acceptDialogue()
 {
     while (QTcpSocket *socket = m_dialogue->nextPendingConnection()) {
-        if (!admit(socket))
-            continue;
+        if (!admit(socket)) continue;
         const QString host = peerText(socket);
         adopt(new DialogueConnection(socket, *this, m_config.idleTimeoutMs), host);
     }
@@ -170,8 +166,7 @@ void DirectoryServer::acceptDialogue()
 void DirectoryServer::acceptStatus(QTcpServer *server)
 {
     while (QTcpSocket *socket = server->nextPendingConnection()) {
-        if (!admit(socket))
-            continue;
+        if (!admit(socket)) continue;
         const QString host = peerText(socket);
         adopt(new StatusConnection(socket, *this, m_config.idleTimeoutMs), host);
     }
@@ -189,8 +184,8 @@ bool DirectoryServer::isChatting(const Member &m) const
 
 QString DirectoryServer::entryText(const Member &m) const
 {
-    return m.address + QLatin1Char(',') + m.name + QLatin1Char(',') + (isChatting(m) ? chatMark() : QString()) +
-           m.comment;
+    return m.address + QLatin1Char(',') + m.name + QLatin1Char(',') +
+           (isChatting(m) ? chatMark() : QString()) + m.comment;
 }
 
 void DirectoryServer::storeMember(const QString &address, const QString &name, const QString &comment,
@@ -199,8 +194,9 @@ void DirectoryServer::storeMember(const QString &address, const QString &name, c
     const bool known = m_store.find(address) != nullptr;
     m_store.put(address, name, comment, host, now());
     noteWriteError();
-    log(QStringLiteral("%1 %2 %3 as %4").arg(host, known ? QStringLiteral("re-registered") : QStringLiteral("registered"),
-                                             address, name));
+    log(QStringLiteral("%1 %2 %3 as %4")
+            .arg(host, known ? QStringLiteral("re-registered") : QStringLiteral("registered"), address,
+                 name));
     Q_EMIT memberStored(address);
 }
 
@@ -209,9 +205,9 @@ void DirectoryServer::signOff(const QString &address, const QString &host)
     const bool removed = m_store.remove(address);
     noteWriteError();
     m_chatting.remove(address);
-    log(QStringLiteral("%1 signed off %2%3").arg(host, address, removed ? QString() : QStringLiteral(" (not listed)")));
-    if (removed)
-        Q_EMIT memberRemoved(address);
+    log(QStringLiteral("%1 signed off %2%3")
+            .arg(host, address, removed ? QString() : QStringLiteral(" (not listed)")));
+    if (removed) Q_EMIT memberRemoved(address);
 }
 
 void DirectoryServer::heardFrom(const QString &host)
@@ -223,15 +219,14 @@ void DirectoryServer::heardFrom(const QString &host)
 void DirectoryServer::setChatting(const QString &host, bool chatting)
 {
     if (chatting) {
-        if (m_chatting.size() >= maxChatMarks && !m_chatting.contains(host))
-            expireNow();
-        if (m_chatting.size() < maxChatMarks || m_chatting.contains(host))
-            m_chatting.insert(host, now());
+        if (m_chatting.size() >= maxChatMarks && !m_chatting.contains(host)) expireNow();
+        if (m_chatting.size() < maxChatMarks || m_chatting.contains(host)) m_chatting.insert(host, now());
     } else {
         m_chatting.remove(host);
     }
     heardFrom(host);
-    log(QStringLiteral("%1 %2").arg(host, chatting ? QStringLiteral("is chatting") : QStringLiteral("is free")));
+    log(QStringLiteral("%1 %2").arg(host,
+                                    chatting ? QStringLiteral("is chatting") : QStringLiteral("is free")));
     Q_EMIT chatStatusChanged(host, chatting);
 }
 
@@ -248,20 +243,17 @@ int DirectoryServer::expireNow()
 void DirectoryServer::noteWriteError()
 {
     const QString e = m_store.takeWriteError();
-    if (!e.isEmpty())
-        log(QStringLiteral("database write failed (kept in memory): %1").arg(e));
+    if (!e.isEmpty()) log(QStringLiteral("database write failed (kept in memory): %1").arg(e));
 }
 
 QString DirectoryServer::usableAddress(const QString &announced)
 {
     const QString text = announced.trimmed();
     QHostAddress a;
-    if (text.isEmpty() || !a.setAddress(text))
-        return {};
+    if (text.isEmpty() || !a.setAddress(text)) return {};
     bool mapped = false;
     const quint32 v4 = a.toIPv4Address(&mapped);
-    if (mapped)
-        a = QHostAddress(v4);
+    if (mapped) a = QHostAddress(v4);
     if (a.isNull() || a == QHostAddress(QHostAddress::AnyIPv4) || a == QHostAddress(QHostAddress::AnyIPv6) ||
         a == QHostAddress(QHostAddress::Broadcast) || a.isMulticast())
         return {};
@@ -273,8 +265,7 @@ QString DirectoryServer::peerText(const QTcpSocket *socket)
     QHostAddress a = socket->peerAddress();
     bool mapped = false;
     const quint32 v4 = a.toIPv4Address(&mapped);
-    if (mapped)
-        a = QHostAddress(v4);
+    if (mapped) a = QHostAddress(v4);
     return a.toString();
 }
 

@@ -21,10 +21,10 @@ struct ServerConfig {
     QString database; // empty: members live in memory only
     quint16 dialoguePort = 1203;
     QList<quint16> statusPorts = {1204, 1206};
-    int idleTimeoutMs = 30000;            // a connection that stays silent this long is dropped
-    qint64 expireAfterSecs = 24 * 3600;   // members not heard from this long are dropped
-    int maxConnections = 1000;            // beyond this, new connections are turned away
-    int maxPerHost = 20;                  // so one address cannot crowd out everyone else
+    int idleTimeoutMs = 30000;          // a connection that stays silent this long is dropped
+    qint64 expireAfterSecs = 24 * 3600; // members not heard from this long are dropped
+    int maxConnections = 1000;          // beyond this, new connections are turned away
+    int maxPerHost = 20;                // so one address cannot crowd out everyone else
 };
 
 class DirectoryServer final : public QObject {
@@ -51,7 +51,8 @@ public:
     bool isChatting(const Member &m) const;
 
     // Used by the connections.
-    void storeMember(const QString &address, const QString &name, const QString &comment, const QString &host);
+    void storeMember(const QString &address, const QString &name, const QString &comment,
+                     const QString &host);
     void signOff(const QString &address, const QString &host);
     void heardFrom(const QString &host);
     void setChatting(const QString &host, bool chatting);

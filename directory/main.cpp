@@ -26,8 +26,7 @@ void onSignal(int)
 // SIGTERM and SIGINT end the event loop, so the database is closed properly.
 void stopOnSignals(QCoreApplication &app)
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
-        return;
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
     auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
     QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
         char c;
@@ -55,12 +54,16 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("wez-directory"));
 
     QCommandLineParser cli;
-    cli.setApplicationDescription(QStringLiteral("Directory server for Wez clients (ports 1203, 1204, 1206)."));
+    cli.setApplicationDescription(
+        QStringLiteral("Directory server for Wez clients (ports 1203, 1204, 1206)."));
     cli.addHelpOption();
-    const QCommandLineOption bind(QStringLiteral("bind"), QStringLiteral("Local address to listen on (default: all)."),
+    const QCommandLineOption bind(QStringLiteral("bind"),
+                                  QStringLiteral("Local address to listen on (default: all)."),
                                   QStringLiteral("ADDRESS"));
-    const QCommandLineOption database(QStringLiteral("database"), QStringLiteral("Member database, SQLite (default: members.sqlite in the user's data directory)."),
-                                      QStringLiteral("FILE"));
+    const QCommandLineOption database(
+        QStringLiteral("database"),
+        QStringLiteral("Member database, SQLite (default: members.sqlite in the user's data directory)."),
+        QStringLiteral("FILE"));
     const QCommandLineOption idle(QStringLiteral("idle-timeout"),
                                   QStringLiteral("Drop a connection silent this long (default 30)."),
                                   QStringLiteral("SECONDS"), QStringLiteral("30"));
@@ -70,18 +73,20 @@ int main(int argc, char **argv)
     const QCommandLineOption maxConn(QStringLiteral("max-connections"),
                                      QStringLiteral("Connections served at once (default 1000)."),
                                      QStringLiteral("N"), QStringLiteral("1000"));
-    const QCommandLineOption perHost(QStringLiteral("max-per-host"),
-                                     QStringLiteral("Connections served at once from one address (default 20)."),
-                                     QStringLiteral("N"), QStringLiteral("20"));
+    const QCommandLineOption perHost(
+        QStringLiteral("max-per-host"),
+        QStringLiteral("Connections served at once from one address (default 20)."), QStringLiteral("N"),
+        QStringLiteral("20"));
     const QCommandLineOption notice(QStringLiteral("notice"),
                                     QStringLiteral("Send TEXT as a notice to every member, then exit."),
                                     QStringLiteral("TEXT"));
     const QCommandLineOption noticeTo(QStringLiteral("notice-to"),
                                       QStringLiteral("With --notice: send to HOST instead (repeatable)."),
                                       QStringLiteral("HOST"));
-    const QCommandLineOption noticePort(QStringLiteral("notice-port"),
-                                        QStringLiteral("With --notice: the clients' notice port (default 1205)."),
-                                        QStringLiteral("PORT"), QStringLiteral("1205"));
+    const QCommandLineOption noticePort(
+        QStringLiteral("notice-port"),
+        QStringLiteral("With --notice: the clients' notice port (default 1205)."), QStringLiteral("PORT"),
+        QStringLiteral("1205"));
     cli.addOptions({bind, database, idle, expire, maxConn, perHost, notice, noticeTo, noticePort});
     cli.process(app);
 
@@ -103,10 +108,11 @@ int main(int argc, char **argv)
     config.expireAfterSecs = cli.value(expire).toLongLong(&ok2);
     config.maxConnections = cli.value(maxConn).toInt(&ok3);
     config.maxPerHost = cli.value(perHost).toInt(&ok4);
-    if (!ok1 || !ok2 || !ok3 || !ok4 || config.idleTimeoutMs <= 0 || config.expireAfterSecs <= 0 || config.expireAfterSecs > 10LL * 365 * 86400 ||
-        config.maxConnections <= 0 || config.maxPerHost <= 0) {
-        fail(QStringLiteral("--idle-timeout (up to 86400), --expire-after, --max-connections and --max-per-host "
-                            "take positive numbers"));
+    if (!ok1 || !ok2 || !ok3 || !ok4 || config.idleTimeoutMs <= 0 || config.expireAfterSecs <= 0 ||
+        config.expireAfterSecs > 10LL * 365 * 86400 || config.maxConnections <= 0 || config.maxPerHost <= 0) {
+        fail(QStringLiteral(
+            "--idle-timeout (up to 86400), --expire-after, --max-connections and --max-per-host "
+            "take positive numbers"));
         return 2;
     }
 
@@ -125,15 +131,14 @@ int main(int argc, char **argv)
         }
         const quint16 port = quint16(cli.value(noticePort).toUInt());
         directory::NoticeSender sender(hosts, cli.value(notice));
-        if (cli.isSet(bind))
-            sender.setBindAddress(config.bind);
+        if (cli.isSet(bind)) sender.setBindAddress(config.bind);
         sender.setPort(port == 0 ? 1205 : port);
         QObject::connect(&sender, &directory::NoticeSender::finished, &app, [&] {
             std::fprintf(stderr, "wez-directory: notice delivered to %d of %lld\n", sender.delivered(),
                          static_cast<long long>(hosts.size()));
             for (const QString &h : sender.failed())
-                std::fprintf(stderr, "wez-directory: notice not delivered to %s: %s\n", h.toLocal8Bit().constData(),
-                             sender.reason(h).toLocal8Bit().constData());
+                std::fprintf(stderr, "wez-directory: notice not delivered to %s: %s\n",
+                             h.toLocal8Bit().constData(), sender.reason(h).toLocal8Bit().constData());
             app.exit(sender.failed().isEmpty() ? 0 : 1);
         });
         sender.start();

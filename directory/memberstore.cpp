@@ -42,16 +42,14 @@ bool MemberStore::open(const QString &path, QString *error)
     m_members.clear();
     m_index.clear();
     m_lastSeq = 0;
-    if (path.isEmpty())
-        return true;
+    if (path.isEmpty()) return true;
 
     auto db = std::make_unique<Db>();
     db->connection = nextConnectionName();
     db->db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), db->connection);
     db->db.setDatabaseName(path);
     if (!db->db.open()) {
-        if (error)
-            *error = db->db.lastError().text();
+        if (error) *error = db->db.lastError().text();
         return false;
     }
     QSqlQuery q(db->db);
@@ -64,14 +62,13 @@ bool MemberStore::open(const QString &path, QString *error)
     };
     for (const char *sql : setup) {
         if (!q.exec(QString::fromLatin1(sql))) {
-            if (error)
-                *error = q.lastError().text();
+            if (error) *error = q.lastError().text();
             return false;
         }
     }
-    if (!q.exec(QStringLiteral("SELECT address, name, comment, host, seq, last_seen FROM members ORDER BY seq"))) {
-        if (error)
-            *error = q.lastError().text();
+    if (!q.exec(QStringLiteral(
+            "SELECT address, name, comment, host, seq, last_seen FROM members ORDER BY seq"))) {
+        if (error) *error = q.lastError().text();
         return false;
     }
     while (q.next()) {
@@ -116,8 +113,7 @@ void MemberStore::put(const QString &address, const QString &name, const QString
 bool MemberStore::remove(const QString &address)
 {
     const auto it = m_index.constFind(address);
-    if (it == m_index.cend())
-        return false;
+    if (it == m_index.cend()) return false;
     const qsizetype at = *it;
     m_members.removeAt(at);
     m_index.remove(address);
@@ -140,11 +136,9 @@ int MemberStore::expire(qint64 cutoff)
 {
     QStringList gone;
     for (const Member &m : std::as_const(m_members)) {
-        if (m.lastSeen < cutoff)
-            gone << m.address;
+        if (m.lastSeen < cutoff) gone << m.address;
     }
-    if (gone.isEmpty())
-        return 0;
+    if (gone.isEmpty()) return 0;
     m_members.removeIf([cutoff](const Member &m) { return m.lastSeen < cutoff; });
     m_index.clear();
     reindex(0);
@@ -181,8 +175,7 @@ void MemberStore::reindex(qsizetype from)
 
 void MemberStore::write(const Member &m)
 {
-    if (!m_db)
-        return;
+    if (!m_db) return;
     QSqlQuery q(m_db->db);
     q.prepare(QStringLiteral(
         "INSERT INTO members (address, name, comment, host, seq, last_seen) VALUES (?, ?, ?, ?, ?, ?) "
@@ -194,19 +187,16 @@ void MemberStore::write(const Member &m)
     q.addBindValue(m.host);
     q.addBindValue(m.seq);
     q.addBindValue(m.lastSeen);
-    if (!q.exec())
-        m_writeError = q.lastError().text();
+    if (!q.exec()) m_writeError = q.lastError().text();
 }
 
 void MemberStore::erase(const QString &address)
 {
-    if (!m_db)
-        return;
+    if (!m_db) return;
     QSqlQuery q(m_db->db);
     q.prepare(QStringLiteral("DELETE FROM members WHERE address = ?"));
     q.addBindValue(address);
-    if (!q.exec())
-        m_writeError = q.lastError().text();
+    if (!q.exec()) m_writeError = q.lastError().text();
 }
 
 } // namespace directory

@@ -10,12 +10,12 @@
 namespace directory {
 
 struct Member {
-    qint64 seq = 0;       // place in the list; a member registering again keeps it
-    QString address;      // the key: the address other clients call
-    QString name;         // as registered, with its leading mark
+    qint64 seq = 0;  // place in the list; a member registering again keeps it
+    QString address; // the key: the address other clients call
+    QString name;    // as registered, with its leading mark
     QString comment;
-    QString host;         // where the registration came from
-    qint64 lastSeen = 0;  // seconds since the epoch
+    QString host;        // where the registration came from
+    qint64 lastSeen = 0; // seconds since the epoch
 };
 
 class MemberStore final {

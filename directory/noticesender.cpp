@@ -37,8 +37,7 @@ void NoticeSender::sendTo(const QString &host)
     auto *socket = new QTcpSocket(this);
     auto *limit = new QTimer(socket);
     auto finish = [this, socket, host](bool ok) {
-        if (socket->property("done").toBool())
-            return;
+        if (socket->property("done").toBool()) return;
         socket->setProperty("done", true);
         socket->abort();
         socket->deleteLater();
@@ -53,22 +52,19 @@ void NoticeSender::sendTo(const QString &host)
         socket->write(m_message);
         socket->disconnectFromHost(); // after the bytes are out
     });
-    connect(socket, &QAbstractSocket::disconnected, this, [finish, socket] {
-        finish(socket->property("sent").toBool());
-    });
+    connect(socket, &QAbstractSocket::disconnected, this,
+            [finish, socket] { finish(socket->property("sent").toBool()); });
     connect(socket, &QIODevice::bytesWritten, this, [socket] {
-        if (socket->bytesToWrite() == 0)
-            socket->setProperty("sent", true);
+        if (socket->bytesToWrite() == 0) socket->setProperty("sent", true);
     });
-    connect(socket, &QAbstractSocket::errorOccurred, this, [this, finish, socket, host](QAbstractSocket::SocketError) {
-        // A partner closing after reading the notice is still a delivery.
-        const bool sent = socket->property("sent").toBool();
-        if (!sent)
-            m_reasons.insert(host, socket->errorString());
-        finish(sent);
-    });
-    if (!m_bind.isNull())
-        socket->bind(m_bind, 0);
+    connect(socket, &QAbstractSocket::errorOccurred, this,
+            [this, finish, socket, host](QAbstractSocket::SocketError) {
+                // A partner closing after reading the notice is still a delivery.
+                const bool sent = socket->property("sent").toBool();
+                if (!sent) m_reasons.insert(host, socket->errorString());
+                finish(sent);
+            });
+    if (!m_bind.isNull()) socket->bind(m_bind, 0);
     limit->start(m_timeoutMs);
     socket->connectToHost(host, m_port);
 }

@@ -5,7 +5,10 @@
 namespace directory {
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // True while `bytes` (shorter than a head) could still grow into one.
 bool headPrefix(QByteArrayView bytes)
@@ -25,7 +28,10 @@ bool headPrefix(QByteArrayView bytes)
     return asSrv || asCck;
 }
 
-bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool isLeadByte(unsigned char c)
+{
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
 
 // A payload whose last byte opens a double-byte character has not fully arrived.
 bool endsInsideCharacter(QByteArrayView payload)
@@ -43,15 +49,14 @@ RequestCode codeOf(QByteArrayView head)
         RequestCode code;
     };
     static constexpr Known known[] = {
-        {"SRV 100", RequestCode::Begin},      {"SRV 110", RequestCode::Address},
-        {"SRV 120", RequestCode::Name},       {"SRV 130", RequestCode::Comment},
-        {"SRV 135", RequestCode::ListOnly},   {"SRV 140", RequestCode::Next},
-        {"SRV 700", RequestCode::OwnAddress}, {"SRV 900", RequestCode::SignOff},
+        {"SRV 100", RequestCode::Begin},       {"SRV 110", RequestCode::Address},
+        {"SRV 120", RequestCode::Name},        {"SRV 130", RequestCode::Comment},
+        {"SRV 135", RequestCode::ListOnly},    {"SRV 140", RequestCode::Next},
+        {"SRV 700", RequestCode::OwnAddress},  {"SRV 900", RequestCode::SignOff},
         {"CCK 100", RequestCode::ChatStarted}, {"CCK 200", RequestCode::ChatEnded},
     };
     for (const Known &k : known) {
-        if (head == QByteArrayView(k.head))
-            return k.code;
+        if (head == QByteArrayView(k.head)) return k.code;
     }
     return RequestCode::Unknown;
 }
@@ -61,16 +66,13 @@ RequestCode codeOf(QByteArrayView head)
 Request parseRequest(QByteArrayView bytes)
 {
     Request r;
-    if (bytes.size() > maxRequestBytes)
-        return r;
+    if (bytes.size() > maxRequestBytes) return r;
     if (bytes.size() < 7) {
-        if (headPrefix(bytes))
-            r.status = Request::Incomplete;
+        if (headPrefix(bytes)) r.status = Request::Incomplete;
         return r;
     }
     const QByteArrayView head = bytes.first(7);
-    if (!headPrefix(head))
-        return r;
+    if (!headPrefix(head)) return r;
     const QByteArrayView payload = bytes.sliced(7);
     if (endsInsideCharacter(payload)) {
         r.status = Request::Incomplete;

@@ -24,8 +24,7 @@ StatusConnection::StatusConnection(QTcpSocket *socket, DirectoryServer &server, 
     connect(m_socket, &QIODevice::readyRead, this, &StatusConnection::onReadyRead);
     connect(m_socket, &QAbstractSocket::disconnected, this, [this] { finish(true); });
     connect(m_socket, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
-        if (m_socket->state() != QAbstractSocket::ConnectedState)
-            finish(true);
+        if (m_socket->state() != QAbstractSocket::ConnectedState) finish(true);
     });
     m_idle->start();
 }
@@ -34,17 +33,14 @@ StatusConnection::~StatusConnection() = default;
 
 void StatusConnection::onReadyRead()
 {
-    if (m_done)
-        return;
+    if (m_done) return;
     m_buffer += m_socket->read(maxNoticeBytes + 1 - m_buffer.size());
-    if (m_buffer.size() >= 7)
-        finish(false);
+    if (m_buffer.size() >= 7) finish(false);
 }
 
 void StatusConnection::finish(bool atClose)
 {
-    if (m_done)
-        return;
+    if (m_done) return;
     m_done = true;
     if (atClose && m_socket->bytesAvailable() > 0)
         m_buffer += m_socket->read(maxNoticeBytes + 1 - m_buffer.size());

@@ -14,7 +14,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (r.head.size() != 7 || bytes.size() > directory::maxRequestBytes || !bytes.startsWith(r.head))
             std::abort();
     }
-    if (r.status != directory::Request::Complete && !r.payload.isEmpty())
-        std::abort();
+    if (r.status != directory::Request::Complete && !r.payload.isEmpty()) std::abort();
     return 0;
 }

@@ -10,11 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString entry = cp932::decode(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
     const server::MemberEntry e = server::MemberEntry::split(entry);
-    if (e.hasAddress() && !entry.startsWith(e.address + QLatin1Char(',')))
-        std::abort();
-    if (e.address.contains(QLatin1Char(',')) || e.name.contains(QLatin1Char(',')))
-        std::abort();
-    if (!e.display().endsWith(e.comment))
-        std::abort();
+    if (e.hasAddress() && !entry.startsWith(e.address + QLatin1Char(','))) std::abort();
+    if (e.address.contains(QLatin1Char(',')) || e.name.contains(QLatin1Char(','))) std::abort();
+    if (!e.display().endsWith(e.comment)) std::abort();
     return 0;
 }

@@ -9,8 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    if (size == 0)
-        return 0;
+    if (size == 0) return 0;
     server::DialogueFlags flags;
     flags.signingOff = data[0] & 1;
     flags.ipRequestActive = (data[0] >> 1) & 1;
@@ -24,13 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         using Event = server::ServerReaction::Event;
         if (r.event == Event::UnknownMessage && (r.send || r.close || !r.text.contains(QLatin1Char('/'))))
             std::abort();
-        if (r.event == Event::MemberEntry && (!r.send || *r.send != QStringLiteral("SRV 140")))
-            std::abort();
-        if (r.close && r.send)
-            std::abort();
+        if (r.event == Event::MemberEntry && (!r.send || *r.send != QStringLiteral("SRV 140"))) std::abort();
+        if (r.close && r.send) std::abort();
         // The flags stay flags.
-        if (flags.ipRequestActive > 1 || flags.profileRegistered > 1 || flags.quietClose > 1)
-            std::abort();
+        if (flags.ipRequestActive > 1 || flags.profileRegistered > 1 || flags.quietClose > 1) std::abort();
     }
     return 0;
 }

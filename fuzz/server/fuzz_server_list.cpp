@@ -13,7 +13,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (i.address.contains(QLatin1Char('/')) || i.item != i.address + QLatin1Char('/') + i.description)
             std::abort();
     }
-    if (!items.isEmpty())
-        (void)server::ServerList::describe(items, items.first().address);
+    if (!items.isEmpty()) (void)server::ServerList::describe(items, items.first().address);
     return 0;
 }

@@ -2,6 +2,4 @@
 
 #include "shell/client.h"
 
-void installServer(Client &)
-{
-}
+void installServer(Client &) {}

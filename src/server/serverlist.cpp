@@ -7,8 +7,14 @@
 namespace server {
 namespace {
 
-bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
-bool isLineEnd(QChar c) { return c == QLatin1Char('\r') || c == QLatin1Char('\n'); }
+bool isBlank(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
+bool isLineEnd(QChar c)
+{
+    return c == QLatin1Char('\r') || c == QLatin1Char('\n');
+}
 
 } // namespace
 
@@ -41,8 +47,7 @@ QStringList ServerList::readFields(const QString &text)
         fields << field;
         if (i < n) {
             // One separator: a comma, or a line end of CR LF, LF or CR.
-            if (text.at(i) == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
-                ++i;
+            if (text.at(i) == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n')) ++i;
             ++i;
         }
     }
@@ -55,8 +60,7 @@ QList<ServerListItem> ServerList::parse(const QByteArray &bytes)
     const QStringList fields = readFields(cp932::decode(bytes.left(maxFileBytes)));
     for (const QString &f : fields) {
         const qsizetype slash = f.indexOf(QLatin1Char('/'));
-        if (slash < 0)
-            continue;
+        if (slash < 0) continue;
         items.append({f, f.left(slash), f.mid(slash + 1)});
     }
     return items;
@@ -65,8 +69,7 @@ QList<ServerListItem> ServerList::parse(const QByteArray &bytes)
 QList<ServerListItem> ServerList::readFile(const QString &path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
+    if (!f.open(QIODevice::ReadOnly)) return {};
     return parse(f.read(maxFileBytes));
 }
 
@@ -74,8 +77,7 @@ QString ServerList::describe(const QList<ServerListItem> &items, const QString &
 {
     QString description;
     for (const ServerListItem &i : items) {
-        if (i.address == serverAddress)
-            description = i.description;
+        if (i.address == serverAddress) description = i.description;
     }
     return description;
 }

@@ -19,12 +19,16 @@ namespace {
 // One raw connection from its own loopback address; each read is one server message.
 class RawClient {
 public:
-    explicit RawClient(const QHostAddress &local, quint16 port = 1203, const QHostAddress &server = loopback(1))
+    explicit RawClient(const QHostAddress &local, quint16 port = 1203,
+                       const QHostAddress &server = loopback(1))
     {
         m_socket.bind(local, 0);
         m_socket.connectToHost(server, port);
     }
-    bool connected() { return waitFor([&] { return m_socket.state() == QAbstractSocket::ConnectedState; }); }
+    bool connected()
+    {
+        return waitFor([&] { return m_socket.state() == QAbstractSocket::ConnectedState; });
+    }
     void send(const QByteArray &bytes)
     {
         m_socket.write(bytes);
@@ -54,7 +58,10 @@ private:
     QTcpSocket m_socket;
 };
 
-QByteArray addr(int n) { return loopback(n).toString().toLatin1(); }
+QByteArray addr(int n)
+{
+    return loopback(n).toString().toLatin1();
+}
 
 } // namespace
 
@@ -68,27 +75,25 @@ class TestDirectoryServer : public QObject {
     {
         m_server.reset();
         config.bind = loopback(1);
-        if (config.database.isEmpty())
-            config.database = m_dir->filePath(QStringLiteral("members.sqlite"));
+        if (config.database.isEmpty()) config.database = m_dir->filePath(QStringLiteral("members.sqlite"));
         m_server = std::make_unique<DirectoryServer>(config);
         m_server->setLogSink({});
         QString error;
-        if (!m_server->start(&error))
-            qFatal("server did not start: %s", qPrintable(error));
+        if (!m_server->start(&error)) qFatal("server did not start: %s", qPrintable(error));
         return *m_server;
     }
 
     // A full registration from `local`; returns the list the server sent back.
-    QList<QByteArray> registerMember(int local, const QByteArray &address, const char *name, const char *comment)
+    QList<QByteArray> registerMember(int local, const QByteArray &address, const char *name,
+                                     const char *comment)
     {
         RawClient c(loopback(local));
         QList<QByteArray> list;
-        if (c.next() != "SRV 099" || c.ask("SRV 100") != "SRV 500" || c.ask("SRV 110" + address) != "SRV 510" ||
-            c.ask("SRV 120" + sjis(name)) != "SRV 520")
+        if (c.next() != "SRV 099" || c.ask("SRV 100") != "SRV 500" ||
+            c.ask("SRV 110" + address) != "SRV 510" || c.ask("SRV 120" + sjis(name)) != "SRV 520")
             return {QByteArrayLiteral("<dialogue broke>")};
         for (QByteArray m = c.ask("SRV 130" + sjis(comment)); m != "SRV 540"; m = c.ask("SRV 140")) {
-            if (!m.startsWith("SRV 530"))
-                return {m};
+            if (!m.startsWith("SRV 530")) return {m};
             list << m.mid(7);
         }
         return list;
@@ -98,11 +103,9 @@ class TestDirectoryServer : public QObject {
     {
         RawClient c(loopback(local));
         QList<QByteArray> list;
-        if (c.next() != "SRV 099")
-            return {QByteArrayLiteral("<no greeting>")};
+        if (c.next() != "SRV 099") return {QByteArrayLiteral("<no greeting>")};
         for (QByteArray m = c.ask("SRV 135"); m != "SRV 540"; m = c.ask("SRV 140")) {
-            if (!m.startsWith("SRV 530"))
-                return {m};
+            if (!m.startsWith("SRV 530")) return {m};
             list << m.mid(7);
         }
         return list;
@@ -150,7 +153,8 @@ private Q_SLOTS:
         QCOMPARE(parseRequest("GET / HTTP/1.1").status, Request::Invalid);
         QCOMPARE(parseRequest("srv 100").status, Request::Invalid);
         QCOMPARE(parseRequest("SRV 1x0").status, Request::Invalid);
-        QCOMPARE(parseRequest("SRV 130" + QByteArray(directory::maxRequestBytes, 'x')).status, Request::Invalid);
+        QCOMPARE(parseRequest("SRV 130" + QByteArray(directory::maxRequestBytes, 'x')).status,
+                 Request::Invalid);
     }
 
     void registrationListAndReplacement()
@@ -162,7 +166,8 @@ private Q_SLOTS:
 
         // A comma in a name would split the entry at every client: it is kept as a full-width one.
         list = registerMember(3, addr(3), "○花,子", "");
-        QCOMPARE(list, (QList<QByteArray>{addr(2) + sjis(",○太郎,こんにちは, よろしく,ね"), addr(3) + sjis(",○花，子,")}));
+        QCOMPARE(list, (QList<QByteArray>{addr(2) + sjis(",○太郎,こんにちは, よろしく,ね"),
+                                          addr(3) + sjis(",○花，子,")}));
 
         // Registering again replaces the entry in its place.
         list = registerMember(2, addr(2), "○太郎", "留守");
@@ -249,8 +254,9 @@ private Q_SLOTS:
     {
         DirectoryServer &server = startServer();
         for (int i = 0; i < 1000; ++i)
-            server.storeMember(QStringLiteral("10.0.%1.%2").arg(i / 256).arg(i % 256), QStringLiteral("○m%1").arg(i),
-                               QStringLiteral("c"), QStringLiteral("10.9.9.9"));
+            server.storeMember(QStringLiteral("10.0.%1.%2").arg(i / 256).arg(i % 256),
+                               QStringLiteral("○m%1").arg(i), QStringLiteral("c"),
+                               QStringLiteral("10.9.9.9"));
         const QList<QByteArray> list = listOnly(2);
         QCOMPARE(list.size(), 1000);
         QCOMPARE(list.first(), QByteArray("10.0.0.0,\x81\x9bm0,c"));
@@ -285,7 +291,8 @@ private Q_SLOTS:
         QCOMPARE(huge.ask("SRV 120x"), QByteArray("SRV 520"));
         huge.send("SRV 130" + QByteArray(200000, 'x'));
         QVERIFY(huge.closedByServer());
-        QCOMPARE(listOnly(4), (QList<QByteArray>{addr(2) + ",\x81\x9b" + "a,1", addr(3) + ",\x81\x9b" + "b,2"}));
+        QCOMPARE(listOnly(4),
+                 (QList<QByteArray>{addr(2) + ",\x81\x9b" + "a,1", addr(3) + ",\x81\x9b" + "b,2"}));
 
         // A name whose double-byte character arrives in two pieces is answered once, whole.
         RawClient split(loopback(10));

@@ -17,15 +17,21 @@ using Event = ServerReaction::Event;
 
 namespace {
 
-QString u(const char *utf8) { return QString::fromUtf8(utf8); }
+QString u(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
 
 // One client's server socket with the dialogue on it, as the entrance window would hold them.
 struct Client {
-    explicit Client(int n) : endpoint(QStringLiteral("Winsock2"), loopback(n)), link(endpoint, flags, [this] { return fields; })
+    explicit Client(int n)
+        : endpoint(QStringLiteral("Winsock2"), loopback(n)), link(endpoint, flags, [this] { return fields; })
     {
-        QObject::connect(&link, &ServerLink::memberEntry, &endpoint, [this](const QString &e) { entries << e; });
+        QObject::connect(&link, &ServerLink::memberEntry, &endpoint,
+                         [this](const QString &e) { entries << e; });
         QObject::connect(&link, &ServerLink::listEnded, &endpoint, [this] { ++listsEnded; });
-        QObject::connect(&link, &ServerLink::ownAddress, &endpoint, [this](const QString &a) { address = a; });
+        QObject::connect(&link, &ServerLink::ownAddress, &endpoint,
+                         [this](const QString &a) { address = a; });
     }
     // Opens an exchange and waits until the client itself closed it again.
     bool exchange()
@@ -109,8 +115,11 @@ private Q_SLOTS:
         const DialogueFlags before = f;
         const struct {
             const char *in, *shown;
-        } cases[] = {{"SRV 999満員です", "SRV 999/満員です"}, {"SRV", "SRV/"}, {"", "/"},
-                     {"srv 099", "srv 099/"},            {"SRV 09", "SRV 09/"}};
+        } cases[] = {{"SRV 999満員です", "SRV 999/満員です"},
+                     {"SRV", "SRV/"},
+                     {"", "/"},
+                     {"srv 099", "srv 099/"},
+                     {"SRV 09", "SRV 09/"}};
         for (const auto &c : cases) {
             const ServerReaction r = ServerDialogue::react(u(c.in), f, {});
             QCOMPARE(r.event, Event::UnknownMessage);
@@ -138,7 +147,6 @@ private Q_SLOTS:
             const MemberEntry e = MemberEntry::split(u(c.entry));
             QCOMPARE(e.address, u(c.address));
             QCOMPARE(e.display(), u(c.display));
-            QCOMPARE(e.hasAddress(), !e.address.isEmpty());
         }
     }
 
