@@ -55,6 +55,34 @@ class MaildirHandler:
                 os.fsync(f.fileno())
             os.rename(os.path.join(box, 'tmp', name), os.path.join(box, 'new', name))
         return '250 2.0.0 Message accepted for delivery'
+
+
+# The same server asking for a login (PLAIN or LOGIN) against the POP3 users:
+#   python3 -m wezsink HOST PORT HOMES USERS
+if __name__ == '__main__':
+    import asyncio, sys
+    from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+
+    host, port, homes, users_file = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
+
+    def check(server, session, envelope, mechanism, auth_data):
+        users = {}
+        with open(users_file) as f:
+            for line in f:
+                fields = line.split(':')
+                if len(fields) > 1:
+                    users[fields[0]] = fields[1].replace('{PLAIN}', '', 1)
+        ok = (isinstance(auth_data, LoginPassword)
+              and users.get(auth_data.login.decode()) == auth_data.password.decode())
+        return AuthResult(success=ok, handled=False)
+
+    loop = asyncio.new_event_loop()
+    asyncio.set_event_loop(loop)
+    handler = MaildirHandler(homes)
+    loop.run_until_complete(loop.create_server(
+        lambda: SMTP(handler, auth_required=True, auth_require_tls=False, authenticator=check),
+        host, port))
+    loop.run_forever()
 )PY";
 
 quint16 freePort(const QHostAddress &host)
@@ -167,7 +195,8 @@ bool MailServers::addUser(const QString &user, const QString &password)
 
 bool MailServers::start(QString *why)
 {
-    return startDovecot(why) && startSmtp(why);
+    return startDovecot(why) && startSmtp(m_smtp, m_smtpPort, false, why)
+        && startSmtp(m_authSmtp, m_authSmtpPort, true, why);
 }
 
 bool MailServers::startDovecot(QString *why)
@@ -229,10 +258,10 @@ service anvil {
     return true;
 }
 
-bool MailServers::startSmtp(QString *why)
+bool MailServers::startSmtp(QProcess &process, quint16 &port, bool login, QString *why)
 {
-    m_smtpPort = freePort(m_host);
-    if (m_smtpPort == 0 || m_smtpPort == m_pop3Port || answers(m_host, m_smtpPort)) {
+    port = freePort(m_host);
+    if (port == 0 || answers(m_host, port)) {
         *why = QStringLiteral("no free SMTP port on ") + m_host.toString();
         return false;
     }
@@ -240,16 +269,20 @@ bool MailServers::startSmtp(QString *why)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("PYTHONPATH"), dir + QStringLiteral("/py"));
     env.insert(QStringLiteral("PYTHONDONTWRITEBYTECODE"), QStringLiteral("1"));
-    m_smtp.setProcessEnvironment(env);
-    m_smtp.setProcessChannelMode(QProcess::MergedChannels);
-    m_smtp.setStandardOutputFile(dir + QStringLiteral("/smtp.out"));
-    m_smtp.start(QStringLiteral("/usr/bin/setpriv"),
-                 {QStringLiteral("--reuid=%1").arg(m_uid), QStringLiteral("--regid=%1").arg(m_gid),
-                  QStringLiteral("--clear-groups"), QStringLiteral("/usr/bin/python3"), QStringLiteral("-m"),
-                  QStringLiteral("aiosmtpd"), QStringLiteral("-n"), QStringLiteral("-l"),
-                  QStringLiteral("%1:%2").arg(m_host.toString()).arg(m_smtpPort), QStringLiteral("-c"),
-                  QStringLiteral("wezsink.MaildirHandler"), dir + QStringLiteral("/home")});
-    if (!m_smtp.waitForStarted(5000) || !waitGreeting(m_host, m_smtpPort, "220", m_smtp)) {
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setStandardOutputFile(dir + (login ? QStringLiteral("/smtp-login.out") : QStringLiteral("/smtp.out")));
+    QStringList args = {QStringLiteral("--reuid=%1").arg(m_uid), QStringLiteral("--regid=%1").arg(m_gid),
+                        QStringLiteral("--clear-groups"), QStringLiteral("/usr/bin/python3"), QStringLiteral("-m")};
+    if (login)
+        args << QStringLiteral("wezsink") << m_host.toString() << QString::number(port)
+             << dir + QStringLiteral("/home") << dir + QStringLiteral("/users");
+    else
+        args << QStringLiteral("aiosmtpd") << QStringLiteral("-n") << QStringLiteral("-l")
+             << QStringLiteral("%1:%2").arg(m_host.toString()).arg(port) << QStringLiteral("-c")
+             << QStringLiteral("wezsink.MaildirHandler") << dir + QStringLiteral("/home");
+    process.start(QStringLiteral("/usr/bin/setpriv"), args);
+    if (!process.waitForStarted(5000) || !waitGreeting(m_host, port, "220", process)) {
         *why = QStringLiteral("the SMTP server did not greet: ") + log();
         return false;
     }
@@ -269,6 +302,7 @@ void MailServers::stopProcess(QProcess &process)
 
 void MailServers::stop()
 {
+    stopProcess(m_authSmtp);
     stopProcess(m_smtp);
     stopProcess(m_dovecot);
 }
@@ -281,6 +315,11 @@ QString MailServers::pop3Server() const
 QString MailServers::smtpServer() const
 {
     return QStringLiteral("%1:%2").arg(m_host.toString()).arg(m_smtpPort);
+}
+
+QString MailServers::loginSmtpServer() const
+{
+    return QStringLiteral("smtp://%1:%2").arg(m_host.toString()).arg(m_authSmtpPort);
 }
 
 bool MailServers::deliver(const QString &user, const QByteArray &raw)
@@ -307,5 +346,6 @@ QString MailServers::log() const
 {
     return QString::fromUtf8(testsupport::readFile(m_dir.filePath(QStringLiteral("dovecot.log")))
                              + testsupport::readFile(m_dir.filePath(QStringLiteral("dovecot.out")))
-                             + testsupport::readFile(m_dir.filePath(QStringLiteral("smtp.out"))));
+                             + testsupport::readFile(m_dir.filePath(QStringLiteral("smtp.out")))
+                             + testsupport::readFile(m_dir.filePath(QStringLiteral("smtp-login.out"))));
 }

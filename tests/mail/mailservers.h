@@ -25,6 +25,8 @@ public:
     // "host:port" fields as a user would type them.
     QString pop3Server() const;
     QString smtpServer() const;
+    // A second SMTP server that wants a login with a POP3 account, as a URL.
+    QString loginSmtpServer() const;
     QHostAddress host() const { return m_host; }
 
     // Puts a raw message straight into a user's Maildir, as a delivery would.
@@ -37,16 +39,18 @@ public:
 private:
     QString home(const QString &user) const;
     bool startDovecot(QString *why);
-    bool startSmtp(QString *why);
+    bool startSmtp(QProcess &process, quint16 &port, bool login, QString *why);
     static void stopProcess(QProcess &process);
 
     QTemporaryDir m_dir;
     QHostAddress m_host;
     quint16 m_pop3Port = 0;
     quint16 m_smtpPort = 0;
+    quint16 m_authSmtpPort = 0;
     uint m_uid = 0;
     uint m_gid = 0;
     int m_sequence = 0;
     QProcess m_dovecot;
     QProcess m_smtp;
+    QProcess m_authSmtp;
 };

@@ -23,6 +23,7 @@ private Q_SLOTS:
     void handMadeMessagesThroughPop3();
     void emptyMailbox();
     void refusedRecipientShowsServerReply();
+    void smtpLoginUsesPop3Account();
     void wrongPasswordFailsQuickly();
     void silentServerTimesOutWithoutFreezing();
     void stoppedServerFailsQuickly();
@@ -153,6 +154,22 @@ void TestMailServers::refusedRecipientShowsServerReply()
                             QStringLiteral("alice@wez.test"), QStringLiteral("s"), QStringLiteral("b"), {}, {})
                  .isEmpty());
     QCOMPARE(m_servers->storedCount(QStringLiteral("carol")), 3);
+}
+
+void TestMailServers::smtpLoginUsesPop3Account()
+{
+    auto mail = service();
+    const QString server = m_servers->loginSmtpServer();
+    const auto send = [&](const QString &account, const QString &password) {
+        return mail->sendMail(server, QStringLiteral("dave@wez.test"), QStringLiteral("carol@wez.test"),
+                              QStringLiteral("Wez Mail form C"), QStringLiteral("signed in"), account, password);
+    };
+    const int before = m_servers->storedCount(QStringLiteral("dave"));
+    QVERIFY(send({}, {}).contains(QStringLiteral("530")));
+    QVERIFY(send(QStringLiteral("carol"), QStringLiteral("wrong")).contains(QStringLiteral("535")));
+    QCOMPARE(m_servers->storedCount(QStringLiteral("dave")), before);
+    QCOMPARE(send(QStringLiteral("carol"), QStringLiteral("pw-carol")), QString());
+    QCOMPARE(m_servers->storedCount(QStringLiteral("dave")), before + 1);
 }
 
 void TestMailServers::wrongPasswordFailsQuickly()
