@@ -196,8 +196,9 @@ void ChatBoardWindow::sendLine()
         // Mark the span the partner would not get as typed.
         const qsizetype offset = m_core.entrance().name().size();
         const qsizetype first = std::max<qsizetype>(lost.first() - offset, 0);
-        const qsizetype last = std::max<qsizetype>(lost.last() - offset, 0);
-        m_text2->setSelection(int(first), int(last - first + 1));
+        const QString all = m_core.entrance().name() + text;
+        const qsizetype end = lost.last() + (all.at(lost.last()).isHighSurrogate() ? 2 : 1) - offset;
+        m_text2->setSelection(int(first), int(std::max<qsizetype>(end - first, 1)));
         QPointer<ChatBoardWindow> self(this);
         if (!confirmLoss(m_core.entrance().name() + text) || !self)
             return;

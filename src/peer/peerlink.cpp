@@ -153,6 +153,8 @@ bool PeerLink::react(const peer::Message &m)
         m_core.playSound(QStringLiteral("MessegeR.wav"));
         m_ui.showReceivedPost(m.payload);
         send(QStringLiteral("con 020"));
+        // The sender hangs up next, as it should: that is no failed connection.
+        s.quietClose = 1;
         return true;
     case Head::PostDone:
         m_core.winsock1().close();

@@ -1,0 +1,175 @@
+// The chat board on its own: menus in order, the font-size dialog, copy and
+// paste, the plug-in text on the clipboard, the resize rules, a send with
+// characters the wire cannot carry.
+#include "../peer/peertesthelpers.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QMenuBar>
+
+using namespace testsupport;
+using namespace peertest;
+
+class TestChatWindow : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<Client> m_client;
+    ChatBoardWindow *chat() { return windows(*m_client).chatWindow(); }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_client = startClient(m_dir.path(), 2, QString::fromUtf8("太郎"));
+        windows(*m_client).showChatWindow();
+        QVERIFY(chat() && chat()->isVisible());
+    }
+
+    void cleanup()
+    {
+        m_client.reset();
+    }
+
+    void menusInOrder()
+    {
+        QStringList names;
+        for (QAction *menu : chat()->menuBar()->actions()) {
+            names << menu->text();
+            for (QAction *a : menu->menu()->actions())
+                names << a->objectName() + (a->isSeparator() ? QString() : QLatin1Char('=') + a->text());
+        }
+        QCOMPARE(names.mid(0, 11).join(QLatin1Char(' ')),
+                 QString::fromUtf8("操作 menuFont=フォントサイズ変更 menuWhiteBoard=共有ホワイトボード menuFtne=ファイル転送 "
+                                   "menuClose=切断 menuDummy menuFrsv=ファイルを受信する menuAllTop=常に手前に表示 "
+                                   "menuDummy2 menuMuriyari=強制終了 編集"));
+        QCOMPARE(names.at(13), QString::fromUtf8("自分の気持ち"));
+        QCOMPARE(names.size(), 14 + 14);
+        QCOMPARE(names.at(14 + 9), QString::fromUtf8("menu01=だ～～～っい嫌い！！"));
+        QVERIFY(!chat()->menuItem(QStringLiteral("menuAllTop"))->isChecked());
+        QCOMPARE(chat()->windowTitle(), QStringLiteral("Wez Chat Board"));
+        QCOMPARE(m_client->core().state().windowOpen[3], int16_t(1));
+    }
+
+    void fontSizeDialogBounds()
+    {
+        chat()->menuItem(QStringLiteral("menuFont"))->trigger();
+        FontSizeDialog *dialog = chat()->fontSizeDialog();
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Wez Chat Font Size"));
+        auto *box = child<QLineEdit>(dialog, "Text1");
+        QCOMPARE(box->text(), QStringLiteral("12"));
+        box->clear();
+        QTest::keyClicks(box, QStringLiteral("1.5x"));
+        QCOMPARE(box->text(), QStringLiteral("15"));
+        for (const char *refused : {"7", "21", ""}) {
+            box->setText(QString::fromLatin1(refused));
+            click(dialog, "Command1");
+            QVERIFY2(dialog->isVisible(), refused);
+            QCOMPARE(chat()->displayFontSize(), 12);
+        }
+        const QFont inputFont = child<QLineEdit>(chat(), "Text2")->font();
+        for (int size : {8, 20}) {
+            chat()->menuItem(QStringLiteral("menuFont"))->trigger();
+            dialog = chat()->fontSizeDialog();
+            box = child<QLineEdit>(dialog, "Text1");
+            box->setText(QString::number(size));
+            QTest::keyClick(box, Qt::Key_Return);
+            QVERIFY(waitFor([&] { return !chat()->fontSizeDialog(); }));
+            QCOMPARE(chat()->displayFontSize(), size);
+        }
+        QCOMPARE(child<QLineEdit>(chat(), "Text2")->font(), inputFont);
+    }
+
+    void copyPrefersTheDisplayAndPasteAppends()
+    {
+        chat()->addLine(QStringLiteral("first"));
+        chat()->addLine(QStringLiteral("second"));
+        auto *display = child<QPlainTextEdit>(chat(), "Text1");
+        auto *input = child<QLineEdit>(chat(), "Text2");
+        input->setText(QStringLiteral("typed text"));
+        input->setSelection(0, 5);
+        display->selectAll();
+        chat()->menuItem(QStringLiteral("menuCopy"))->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("second\r\nfirst\r\n"));
+        QVERIFY(!display->textCursor().hasSelection());
+        // With nothing selected in the display the input line's selection goes.
+        input->setSelection(6, 4);
+        chat()->menuItem(QStringLiteral("menuCopy"))->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("text"));
+        QVERIFY(!input->hasSelectedText());
+        input->setCursorPosition(0);
+        chat()->menuItem(QStringLiteral("menuPast"))->trigger();
+        QCOMPARE(input->text(), QStringLiteral("typed texttext"));
+        QCOMPARE(input->cursorPosition(), input->text().size());
+    }
+
+    void pluginTextIsTakenOffTheClipboard()
+    {
+        // Not connected: nothing goes out, the clipboard is cleared all the same.
+        QApplication::clipboard()->setText(QStringLiteral("wez_plugin_send_link123"));
+        QVERIFY(waitFor([] { return QApplication::clipboard()->text().isEmpty(); }));
+        QApplication::clipboard()->setText(QStringLiteral("wez_plugin_rcve_link123"));
+        QTest::qWait(700);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("wez_plugin_rcve_link123"));
+    }
+
+    void linesWhileDisconnectedStayLocal()
+    {
+        auto *input = child<QLineEdit>(chat(), "Text2");
+        input->setText(QStringLiteral("hello"));
+        QTest::keyClick(input, Qt::Key_Return);
+        QCOMPARE(chat()->displayText(), QString::fromUtf8("太郎> hello\r\n"));
+        chat()->feelingAction(0)->trigger();
+        QCOMPARE(chat()->displayText(), QString::fromUtf8("自分の気持ち(うれしい！)を伝えました\r\n太郎> hello\r\n"));
+    }
+
+    void unsendableCharactersAskFirst()
+    {
+        auto *input = child<QLineEdit>(chat(), "Text2");
+        input->setText(QString::fromUtf8("ok 😀 ok"));
+        QString asked;
+        onQuestion(*m_client, answerNo, &asked);
+        click(chat(), "Command1");
+        QVERIFY(asked.contains(QString::fromUtf8("😀")));
+        QCOMPARE(input->text(), QString::fromUtf8("ok 😀 ok"));
+        QCOMPARE(input->selectedText(), QString::fromUtf8("😀"));
+        QVERIFY(chat()->displayText().isEmpty());
+        onQuestion(*m_client, answerYes);
+        click(chat(), "Command1");
+        QCOMPARE(chat()->displayText(), QString::fromUtf8("太郎> ok 😀 ok\r\n"));
+    }
+
+    void resizeRules()
+    {
+        auto *display = child<QPlainTextEdit>(chat(), "Text1");
+        auto *input = child<QLineEdit>(chat(), "Text2");
+        chat()->resize(500, 400);
+        QVERIFY(waitFor([&] { return display->width() > 400; }));
+        QVERIFY(input->y() > display->y() + display->height());
+        QVERIFY(child<QPushButton>(chat(), "Command1")->y() > input->y() + input->height());
+        const int width = display->width();
+        const int inputTop = input->y();
+        // 500 twips wide or less: width and input top stay.
+        chat()->resize(20, 400);
+        QTest::qWait(50);
+        if (chat()->frameGeometry().width() * 15 <= 500) {
+            QCOMPARE(display->width(), width);
+            QCOMPARE(input->y(), inputTop);
+        }
+    }
+
+    void endButtonKeepsWindowUntilPartnerAnswers()
+    {
+        click(chat(), "Command3");
+        QVERIFY(chat() && chat()->isVisible());
+        QVERIFY(!child<QPushButton>(chat(), "Command1")->isEnabled());
+        QCOMPARE(m_client->core().state().windowOpen[3], int16_t(0));
+        QCOMPARE(m_client->core().state().quietClose, int16_t(1));
+        QVERIFY(readFile(m_dir.filePath(QStringLiteral("wezchat.log"))).startsWith("Data:"));
+    }
+};
+
+QTEST_MAIN(TestChatWindow)
+#include "test_chat_window.moc"

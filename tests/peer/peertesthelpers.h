@@ -1,0 +1,92 @@
+#pragma once
+// Clients for peer tests: started on their own loopback address, with the
+// desktop's opener silenced, the peer windows at hand, and questions answered.
+#include "chat/chatwindow.h"
+#include "peer/peerlink.h"
+#include "peer/peerwindows.h"
+#include "shell/client.h"
+#include "shell/dialogs.h"
+#include "testsupport.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <memory>
+
+namespace peertest {
+
+inline std::unique_ptr<Client> startClient(const QString &dir, int address, const QString &name)
+{
+    Options o;
+    o.dataDir = dir;
+    o.bindAddress = testsupport::loopback(address);
+    auto client = std::make_unique<Client>(o);
+    client->desktop().setUrlOpener([](const QUrl &) {});
+    client->start();
+    client->core().entrance().setName(name);
+    return client;
+}
+
+inline PeerWindows &windows(Client &c)
+{
+    return *c.findChild<PeerWindows *>(QStringLiteral("PeerWindows"));
+}
+
+template <typename T> T *child(QObject *w, const char *name)
+{
+    return w ? w->findChild<T *>(QString::fromLatin1(name)) : nullptr;
+}
+
+inline void click(QWidget *w, const char *name)
+{
+    auto *b = child<QPushButton>(w, name);
+    QVERIFY2(b, name);
+    QVERIFY2(b->isEnabled(), name);
+    QTest::mouseClick(b, Qt::LeftButton);
+}
+
+// The next question of `c` is answered by `answer(window)` from inside its own
+// wait; `asked` receives the question's text.
+inline void onQuestion(Client &c, std::function<void(YesNoWindow *)> answer, QString *asked = nullptr)
+{
+    auto *guard = new QObject(&c);
+    QObject::connect(&c.desktop(), &UiDesktop::yesNoShown, guard, [&c, guard, answer, asked] {
+        YesNoWindow *w = c.desktop().yesNoWindow();
+        if (asked)
+            *asked = w->text();
+        guard->deleteLater();
+        QTimer::singleShot(0, w, [w, answer] { answer(w); });
+    });
+}
+
+inline void answerYes(YesNoWindow *w)
+{
+    QTest::mouseClick(child<QPushButton>(w, "Command1"), Qt::LeftButton);
+}
+
+inline void answerNo(YesNoWindow *w)
+{
+    QTest::mouseClick(child<QPushButton>(w, "Command2"), Qt::LeftButton);
+}
+
+inline QString display(Client &c)
+{
+    ChatBoardWindow *w = windows(c).chatWindow();
+    return w ? w->displayText() : QString();
+}
+
+inline bool listening(Client &c)
+{
+    return c.core().winsock1().state() == Endpoint::Listening;
+}
+
+inline void setIpBox(Client &c, const QString &text)
+{
+    auto *combo = child<QComboBox>(c.entranceWindow(), "Combo1");
+    combo->setEditText(text);
+}
+
+} // namespace peertest

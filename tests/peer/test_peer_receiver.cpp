@@ -1,0 +1,100 @@
+// The receiver of the control connection without a socket: head and payload,
+// one chunk one message, characters split between reads, file offers.
+#include "chat/chattext.h"
+#include "peer/peerreceiver.h"
+#include "testsupport.h"
+
+using namespace testsupport;
+using peer::Head;
+
+class TestPeerReceiver : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void splitsHeadAndPayloadByPosition()
+    {
+        peer::Message m = peer::splitMessage(QString::fromUtf8("con 900太郎> こんにちは"));
+        QCOMPARE(m.head, QStringLiteral("con 900"));
+        QCOMPARE(m.payload, QString::fromUtf8("太郎> こんにちは"));
+        QCOMPARE(m.kind, Head::Line);
+        // Shorter than a head: the whole text is the head, nothing matches.
+        m = peer::splitMessage(QStringLiteral("con 9"));
+        QCOMPARE(m.head, QStringLiteral("con 9"));
+        QVERIFY(m.payload.isEmpty());
+        QCOMPARE(m.kind, Head::Unknown);
+        QCOMPARE(peer::splitMessage(QStringLiteral("con 525")).kind, Head::End);
+        QCOMPARE(peer::splitMessage(QStringLiteral("CON 525")).kind, Head::Unknown);
+        QCOMPARE(peer::splitMessage(QStringLiteral("con 120con 525")).payload, QStringLiteral("con 525"));
+    }
+
+    void eachChunkIsOneMessageWhateverItHolds()
+    {
+        peer::Receiver r;
+        QVERIFY(r.feed(sjis("con 900花子> a}b}c")));
+        QVERIFY(r.feed(sjis("con 100Wez ver 0.32 R1010")));
+        auto first = r.next();
+        QVERIFY(first);
+        QCOMPARE(first->payload, QString::fromUtf8("花子> a}b}c"));
+        QCOMPARE(r.next()->kind, Head::Hello);
+        QVERIFY(!r.next());
+    }
+
+    void doubleByteCharacterSplitBetweenReadsArrivesWhole()
+    {
+        const QByteArray bytes = sjis("con 900表示");
+        // "表" is 0x95 0x5C: the trail byte is a backslash, a classic trap.
+        const qsizetype cut = bytes.indexOf(char(0x95)) + 1;
+        QVERIFY(peer::endsInsideCharacter(bytes.left(cut)));
+        QVERIFY(!peer::endsInsideCharacter(bytes));
+        peer::Receiver r;
+        r.feed(bytes.left(cut));
+        QVERIFY(r.isEmpty());
+        r.feed(bytes.mid(cut));
+        QCOMPARE(r.next()->payload, QString::fromUtf8("表示"));
+        // A half character left by a dropped connection does not leak into the next one.
+        r.feed(bytes.left(cut));
+        r.resetConnection();
+        r.feed(sjis("con 525"));
+        QCOMPARE(r.next()->head, QStringLiteral("con 525"));
+    }
+
+    void queueIsBounded()
+    {
+        peer::Receiver r;
+        const QByteArray big(peer::Receiver::kMaxQueuedChars / 2 + 1, 'x');
+        QVERIFY(r.feed(big));
+        QVERIFY(!r.feed(big));
+        QCOMPARE(r.size(), 1);
+        QVERIFY(r.next());
+        QVERIFY(r.feed(big));
+    }
+
+    void fileOffers()
+    {
+        auto offer = peer::parseFileOffer(QString::fromUtf8("写真 1.jpg/41"));
+        QVERIFY(offer);
+        QCOMPARE(offer->name, QString::fromUtf8("写真 1.jpg"));
+        QCOMPARE(offer->lastBlock, 41);
+        QCOMPARE(peer::parseFileOffer(QStringLiteral("a/b/7"))->name, QStringLiteral("a"));
+        QVERIFY(!peer::parseFileOffer(QStringLiteral("noslash")));
+        QVERIFY(!peer::parseFileOffer(QStringLiteral("big/2147483648")));
+        QVERIFY(!peer::parseFileOffer(QStringLiteral("word/abc")));
+        QCOMPARE(peer::parseFileOffer(QStringLiteral("max/2147483647"))->lastBlock, 2147483647);
+    }
+
+    void chatTexts()
+    {
+        QCOMPARE(chat::feelingText(9), QString::fromUtf8("だ～～～っい嫌い"));
+        QCOMPARE(chat::feelingCaption(9), QString::fromUtf8("だ～～～っい嫌い！！"));
+        QCOMPARE(chat::feelingMessage(QString::fromUtf8("太郎"), 0),
+                 QString::fromUtf8("太郎さんは、今「うれしい！」って感じです。"));
+        QCOMPARE(chat::chatLogEntry(QStringLiteral("D"), QStringLiteral("T"), QStringLiteral("b\r\na\r\n")),
+                 QStringLiteral("Data:D Time:T\r\nb\r\na\r\n\r\n"));
+        QCOMPARE(*chat::pluginData(QStringLiteral("wez_plugin_send_link42")), QStringLiteral("42"));
+        QVERIFY(!chat::pluginData(QStringLiteral("wez_plugin_rcve_link42")));
+        QVERIFY(chat::lossQuestion(QString::fromUtf8("こんにちは～①")).isEmpty());
+        QVERIFY(chat::lossQuestion(QString::fromUtf8("やあ😀")).contains(QString::fromUtf8("😀")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPeerReceiver)
+#include "test_peer_receiver.moc"
