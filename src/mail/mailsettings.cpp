@@ -33,7 +33,10 @@ QByteArray scramble(const QString &password)
     QByteArray out;
     for (qsizetype i = 0; i < password.size(); ++i) {
         const QChar c = password.at(i);
-        const QByteArray bytes = cp932::representable(QString(c)) ? cp932::encode(QString(c)) : QByteArray();
+        // Only characters the code page gives back unchanged are stored as codes.
+        QByteArray bytes = cp932::encode(QString(c));
+        if (cp932::decode(bytes) != QString(c))
+            bytes.clear();
         if (bytes.size() == 2) {
             // The lead byte never changes: trail bytes are at least 0x40.
             out += bytes.at(0);

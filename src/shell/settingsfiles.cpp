@@ -129,10 +129,12 @@ std::optional<QByteArray> readFile(const QString &path, qint64 maxBytes)
 
 bool saveFile(const QString &path, const QByteArray &bytes)
 {
+    // Unbuffered, so a short write (full disk, size limit) shows here: a buffered
+    // QSaveFile can commit a truncated file and still report success.
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
-    if (f.write(bytes) != bytes.size()) {
+    if (f.write(bytes) != bytes.size() || f.size() != bytes.size()) {
         f.cancelWriting();
         return false;
     }

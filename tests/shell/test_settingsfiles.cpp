@@ -4,6 +4,11 @@
 #include "shell/settingsfiles.h"
 #include "testsupport.h"
 
+#include <QDir>
+
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace testsupport;
 
 class TestSettingsFiles : public QObject {
@@ -64,13 +69,19 @@ private Q_SLOTS:
         QVERIFY(settingsfiles::saveFile(path, "old\r\n"));
         QVERIFY(settingsfiles::saveFile(path, "new\r\n"));
         QCOMPARE(readFile(path), QByteArray("new\r\n"));
-        // An unwritable directory: the save fails and the old file stays.
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-        const bool saved = settingsfiles::saveFile(path, "newer\r\n");
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        if (saved)
-            QSKIP("running with permission to write anywhere");
+        // A write that fails half way (a file size limit, which binds root too): the old file stays.
+        const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit tiny = saved;
+        tiny.rlim_cur = 4;
+        setrlimit(RLIMIT_FSIZE, &tiny);
+        const bool written = settingsfiles::saveFile(path, "much newer\r\n");
+        setrlimit(RLIMIT_FSIZE, &saved);
+        signal(SIGXFSZ, oldHandler);
+        QVERIFY(!written);
         QCOMPARE(readFile(path), QByteArray("new\r\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"f.dat"});
     }
 
     void mailSettingsRoundTrip()
@@ -95,7 +106,7 @@ private Q_SLOTS:
     void passwordsReadBackExactly()
     {
         QCOMPARE(mailsettings::scramble(QStringLiteral("abc")), QByteArray("\x52\x53\x54"));
-        const char *passwords[] = {"abc", "P@ss w0rd!~", "秘密のパスワード", "ｱｲｳｴｵ｡｢ｮ", "Ⅱ①髙", "tab\there", "😀é"};
+        const char *passwords[] = {"abc", "P@ss w0rd!~", "秘密のパスワード", "ｱｲｳｴｵ｡｢ｮ", "Ⅱ①髙", "tab\there", "😀é", "〜¥\\"};
         for (const char *p : passwords) {
             const QString password = QString::fromUtf8(p);
             const QByteArray scrambled = mailsettings::scramble(password);

@@ -25,10 +25,17 @@ char16_t lookAlike(char16_t c)
 // Encodes one code point; empty when the code page has no such character.
 QByteArray encodeOne(const QString &one)
 {
-    QStringEncoder encoder(kCodec, QStringConverter::Flag::Stateless);
+    // Opening a converter is costly; one per thread is reused.
+    thread_local QStringEncoder encoder(kCodec, QStringConverter::Flag::Stateless);
+    encoder.resetState();
     QByteArray out = encoder.encode(one);
     // ICU substitutes 0xFC 0xFC for what it cannot map; no real character has that code.
-    if (out.isEmpty() || out == QByteArrayLiteral("\xFC\xFC") || encoder.hasError())
+    if (encoder.hasError()) {
+        // The error sticks to the converter across resets: start afresh.
+        encoder = QStringEncoder(kCodec, QStringConverter::Flag::Stateless);
+        return {};
+    }
+    if (out.isEmpty() || out == QByteArrayLiteral("\xFC\xFC"))
         return {};
     return out;
 }
@@ -72,7 +79,8 @@ QByteArray encode(const QString &text)
 
 QString decode(const QByteArray &bytes)
 {
-    QStringDecoder decoder(kCodec, QStringConverter::Flag::Stateless);
+    thread_local QStringDecoder decoder(kCodec, QStringConverter::Flag::Stateless);
+    decoder.resetState();
     return decoder.decode(bytes);
 }
 
