@@ -44,7 +44,6 @@ Client::Client(const Options &options, QObject *parent)
     : QObject(parent), m_dataDir(options.dataDir), m_lock(QDir(options.dataDir).filePath(QStringLiteral("wez.lock")))
 {
     QDir().mkpath(m_dataDir);
-    m_lock.setStaleLockTime(0);
     m_core = std::make_unique<ClientCore>(m_dataDir, options.bindAddress, m_desktop);
 }
 
@@ -62,7 +61,7 @@ Client::~Client()
 Client::StartResult Client::start()
 {
     // One running copy per data directory; a second one leaves without a word.
-    if (!m_lock.tryLock(0))
+    if (!m_lock.tryLock())
         return StartResult::AlreadyRunning;
     m_started = true;
 

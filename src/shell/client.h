@@ -4,10 +4,10 @@
 // one; tests build two side by side in one process.
 #include "shell/clientcore.h"
 #include "shell/entrancewindow.h"
+#include "shell/instancelock.h"
 #include "shell/options.h"
 #include "shell/uidesktop.h"
 
-#include <QLockFile>
 #include <QObject>
 #include <QPointer>
 
@@ -56,7 +56,7 @@ private:
     void openMailSettings();
 
     QString m_dataDir;
-    QLockFile m_lock;
+    InstanceLock m_lock;
     UiDesktop m_desktop;
     std::unique_ptr<ClientCore> m_core;
     QPointer<EntranceWindow> m_entrance;
