@@ -60,10 +60,14 @@ ChatBoardWindow::ChatBoardWindow(ClientCore &core, PeerLink &link, Hooks hooks, 
     m_text2->setGeometry(0, 2160 / kTwips, 4575 / kTwips, 390 / kTwips);
 
     const char *captions[] = {"送信", "ホワイトボード", "接続を切る"};
+    int buttonLeft = 0;
     for (int i = 0; i < 3; ++i) {
         m_buttons[i] = new QPushButton(QString::fromUtf8(captions[i]), central);
         m_buttons[i]->setObjectName(QStringLiteral("Command%1").arg(i + 1));
-        m_buttons[i]->setGeometry((i * 1320) / kTwips, 2640 / kTwips, 1215 / kTwips, 375 / kTwips);
+        // The laid-out size, or wider where this desktop's font needs it.
+        const int width = std::max(1215 / kTwips, m_buttons[i]->sizeHint().width());
+        m_buttons[i]->setGeometry(buttonLeft, 2640 / kTwips, width, std::max(375 / kTwips, m_buttons[i]->sizeHint().height()));
+        buttonLeft += width + 105 / kTwips;
         m_buttons[i]->setAutoDefault(false);
     }
     m_buttons[0]->setDefault(true);
@@ -161,7 +165,10 @@ QAction *ChatBoardWindow::feelingAction(int index) const
 void ChatBoardWindow::addLine(const QString &line)
 {
     m_display = chat::prependLine(line, m_display);
-    m_text1->setPlainText(toWidgetText(m_display));
+    // Only the new line is laid out; a long conversation is not set again whole.
+    QTextCursor top(m_text1->document());
+    top.movePosition(QTextCursor::Start);
+    top.insertText(toWidgetText(line + chat::kCrLf));
 }
 
 int ChatBoardWindow::displayFontSize() const
