@@ -199,10 +199,11 @@ private Q_SLOTS:
         // A raw partner would be simpler, but A's endpoint is the real sender: hold B and send from A.
         b.transfer = true;
         Endpoint &sender = a.window->link().endpoint();
-        sender.sendData(QByteArray("FL1500,900,15"));
-        QTest::qWait(100);
-        sender.sendData(QByteArray("15,915,5,1\r\nCL\r\nFL30,30,300,300,9,2\r\n"));
-        QTest::qWait(200);
+        const QByteArray first = "FL1500,900,15", rest = "15,915,5,1\r\nCL\r\nFL30,30,300,300,9,2\r\n";
+        sender.sendData(first);
+        QVERIFY(waitFor([&] { return wb->link().endpoint().bytesAvailable() == first.size(); }));
+        sender.sendData(rest);
+        QVERIFY(waitFor([&] { return wb->link().endpoint().bytesAvailable() == first.size() + rest.size(); }));
         QCOMPARE(wb->segments().count(), 0); // held in the socket while the transfer runs
         b.transfer = false;
         QVERIFY(waitFor([&] { return wb->segments().count() == 1; }));

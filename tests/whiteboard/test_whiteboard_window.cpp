@@ -244,7 +244,6 @@ private Q_SLOTS:
         QCOMPARE(w->segments().count(), 1);
         menuItem(w, "menuClose")->trigger();
         w->close();
-        QTest::qWait(50);
         QVERIFY(w && w->isVisible());
         host->transfer = false;
         QVERIFY(waitFor([&] { return screen->menuAction()->isEnabled() && col->menuAction()->isEnabled(); }));
