@@ -27,7 +27,7 @@ asan:
 
 fuzz: deps
 	@cmake --preset fuzz >/dev/null
-	@cmake --build --preset fuzz
+	@cmake --build --preset fuzz --target wez_fuzzers
 	@scripts/run-fuzz $(FUZZ_SECONDS)
 
 clean:
