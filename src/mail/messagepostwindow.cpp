@@ -122,8 +122,8 @@ void PostWindow::command1()
                                          QStringLiteral("相手のＩＰを指定して送信してください"));
             return;
         }
+        // The sender closes the window once the mail is gone; until then the text stays.
         m_mailSender(*this);
-        close();
         return;
     }
     m_link.startMessagePost(m_core.entrance().postTarget());

@@ -14,7 +14,8 @@ class PostWindow final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(PostWindow)
 public:
-    // Sends a post by mail; set by the mail subsystem. Without it the user is told.
+    // Sends a post by mail and closes the window when it is gone; set by the
+    // mail subsystem. Without it the user is told.
     using MailSender = std::function<void(PostWindow &window)>;
 
     PostWindow(ClientCore &core, PeerLink &link, QWidget *parent = nullptr);
