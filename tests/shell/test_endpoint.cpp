@@ -23,6 +23,15 @@ private Q_SLOTS:
         QCOMPARE(cp932::unrepresentable(QString::fromUtf8("a😀b€")), (QList<qsizetype>{1, 4}));
         QVERIFY(cp932::representable(QString::fromUtf8("こんにちは、世界！")));
         QCOMPARE(cp932::decode(QByteArray("\x82\xA0\x87\x40")), QString::fromUtf8("あ①"));
+        // Every single byte below 0x80 stands for itself both ways, control bytes included.
+        QByteArray ascii;
+        for (int b = 0; b < 0x80; ++b)
+            ascii += char(b);
+        QCOMPARE(cp932::decode(ascii), QString::fromLatin1(ascii));
+        QCOMPARE(cp932::encode(QString::fromLatin1(ascii)), ascii);
+        // An unconvertible character does not spoil the conversions after it.
+        QCOMPARE(cp932::encode(QString::fromUtf8("😀")), QByteArray("?"));
+        QCOMPARE(cp932::encode(QString::fromUtf8("あ")), QByteArray("\x82\xA0"));
     }
 
     void connectSendReceiveClose()

@@ -62,6 +62,25 @@ void walk(const QString &text, Sink &&sink)
     }
 }
 
+// The converter swaps three control bytes (0x1A, 0x1C, 0x7F) among themselves;
+// Windows keeps them as they are. None of them is ever a trail byte, so
+// swapping them back before decoding is safe.
+QByteArray unswapControls(const QByteArray &bytes)
+{
+    if (!bytes.contains('\x1A') && !bytes.contains('\x1C') && !bytes.contains('\x7F'))
+        return bytes;
+    QByteArray out = bytes;
+    for (char &b : out) {
+        if (b == '\x1A')
+            b = '\x7F';
+        else if (b == '\x1C')
+            b = '\x1A';
+        else if (b == '\x7F')
+            b = '\x1C';
+    }
+    return out;
+}
+
 } // namespace
 
 QByteArray encode(const QString &text)
@@ -81,7 +100,7 @@ QString decode(const QByteArray &bytes)
 {
     thread_local QStringDecoder decoder(kCodec, QStringConverter::Flag::Stateless);
     decoder.resetState();
-    return decoder.decode(bytes);
+    return decoder.decode(unswapControls(bytes));
 }
 
 QList<qsizetype> unrepresentable(const QString &text)
@@ -103,7 +122,7 @@ Decoder::Decoder() : m_decoder(kCodec) {}
 
 QString Decoder::decode(const QByteArray &bytes)
 {
-    return m_decoder.decode(bytes);
+    return m_decoder.decode(unswapControls(bytes));
 }
 
 void Decoder::reset()
