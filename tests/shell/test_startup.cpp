@@ -241,6 +241,33 @@ private Q_SLOTS:
                  QByteArray("[Adress]=\r\n[SMTP]=\r\n[POP3]=\r\n[Acount]=user=1\r\n[Password]=RST\r\n[Timer]=0\r\n"));
     }
 
+    void trayHidesAndRestoresExactlyTheOpenWindows()
+    {
+        QTemporaryDir dir;
+        auto client = makeClient(dir.path(), 2);
+        client->start();
+        QWidget chat, whiteboard, notices, closedPost;
+        for (auto [n, w] : {std::pair{ChatWindow, &chat}, {WhiteboardWindow, &whiteboard},
+                            {AdvertisementWindow, &notices}, {MessagePostWindow, &closedPost}}) {
+            client->registerWindow(n, w);
+            w->show();
+        }
+        SharedState &s = client->core().state();
+        s.setOpen(ChatWindow, true);
+        s.setOpen(WhiteboardWindow, true);
+        s.setOpen(AdvertisementWindow, true);
+        closedPost.hide(); // registered once, closed since
+        QTest::mouseClick(child<QPushButton>(client->entranceWindow(), "Command5"), Qt::LeftButton);
+        // Without a tray the windows are minimised, so the user is never locked out.
+        auto away = [](QWidget *w) { return !w->isVisible() || w->isMinimized(); };
+        QVERIFY(away(client->entranceWindow()));
+        QVERIFY(away(&chat) && away(&whiteboard));
+        QVERIFY(!away(&notices)); // the advertisement page stays
+        client->restoreFromTray();
+        QVERIFY(!away(client->entranceWindow()) && !away(&chat) && !away(&whiteboard));
+        QVERIFY(!closedPost.isVisible());
+    }
+
     void terminationSignalRunsShutdown()
     {
         QTemporaryDir dir;
