@@ -1,0 +1,328 @@
+// The directory subsystem in running clients: two clients register with the
+// real wez-directory on loopback through their windows, list, reload, look up
+// their own address, post, chat and sign off; a server that never answers;
+// the server selector and the proxy window.
+#include "../peer/peertesthelpers.h"
+
+#include "directory/directoryserver.h"
+#include "server/memberlistwindow.h"
+#include "server/proxywindow.h"
+#include "server/serverclient.h"
+#include "server/serverselectorwindow.h"
+#include "server/serverwindows.h"
+#include "shell/socket/cp932.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QSignalSpy>
+#include <QTcpServer>
+
+using namespace testsupport;
+using namespace peertest;
+using MemberList = server::MemberListWindow;
+using server::ServerClient;
+using server::ServerWindows;
+
+namespace {
+
+QString u(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+ServerWindows &serverWindows(Client &c)
+{
+    return *c.findChild<ServerWindows *>(QStringLiteral("ServerWindows"));
+}
+
+MemberList *memberList(Client &c)
+{
+    return serverWindows(c).memberList();
+}
+
+QStringList lines(Client &c)
+{
+    MemberList *w = memberList(c);
+    return w ? w->displayLines() : QStringList{QStringLiteral("<no member list>")};
+}
+
+std::unique_ptr<Client> startAt(const QString &dir, int address, const QString &name, const QString &comment,
+                                const QHostAddress &server)
+{
+    auto c = startClient(dir, address, name);
+    c->core().entrance().setComment(comment);
+    c->core().state().serverAddress = server.toString();
+    return c;
+}
+
+// Selects the member whose entry begins with `address` in c's list.
+bool selectMember(Client &c, const QString &address)
+{
+    MemberList *w = memberList(c);
+    auto *list = child<QListWidget>(w, "List2");
+    const QStringList entries = w->entries();
+    for (int i = 0; i < entries.size(); ++i) {
+        if (entries[i].startsWith(address + QLatin1Char(','))) {
+            list->setCurrentRow(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+int countShown(Client &c, const QString &text)
+{
+    return int(c.desktop().shownMessages().count(text));
+}
+
+} // namespace
+
+class TestMemberList : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dbDir;
+    std::unique_ptr<directory::DirectoryServer> m_server;
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dbDir = std::make_unique<QTemporaryDir>();
+        directory::ServerConfig config;
+        config.bind = loopback(1);
+        config.database = m_dbDir->filePath(QStringLiteral("members.sqlite"));
+        m_server = std::make_unique<directory::DirectoryServer>(config);
+        m_server->setLogSink({});
+        QString error;
+        QVERIFY2(m_server->start(&error), qPrintable(error));
+    }
+    void cleanup()
+    {
+        m_server.reset();
+    }
+
+    void twoClientsRegisterListChatAndSignOff()
+    {
+        QTemporaryDir dirA, dirB;
+        auto a = startAt(dirA.path(), 2, u("太郎"), u("こんにちは, 元気?"), loopback(1));
+        auto b = startAt(dirB.path(), 3, u("花子"), u("よろしく,どうぞ"), loopback(1));
+        const QString addrA = loopback(2).toString(), addrB = loopback(3).toString();
+        const QString lineA = u("○太郎 / こんにちは, 元気?"), lineB = u("○花子 / よろしく,どうぞ");
+        QSignalSpy stored(m_server.get(), &directory::DirectoryServer::memberStored);
+        QSignalSpy removed(m_server.get(), &directory::DirectoryServer::memberRemoved);
+
+        // Registering opens the member list, which shows us; the register button waits meanwhile.
+        click(a->entranceWindow(), "Command1");
+        QVERIFY(memberList(*a));
+        QVERIFY(!a->entranceWindow()->button(1)->isEnabled());
+        QCOMPARE(a->core().state().serverRegistered, 1);
+        QVERIFY(waitFor([&] { return lines(*a) == QStringList{lineA}; }));
+        QCOMPARE(memberList(*a)->entries(), QStringList{addrA + u(",○太郎,こんにちは, 元気?")});
+        QCOMPARE(a->core().state().quietClose, 1);
+
+        click(b->entranceWindow(), "Command1");
+        QVERIFY(waitFor([&] { return lines(*b) == QStringList{lineA, lineB}; }));
+        QCOMPARE(stored.count(), 2);
+
+        // Reload asks for the list alone: nobody is stored again.
+        click(memberList(*a), "Command4");
+        QVERIFY(waitFor([&] { return lines(*a) == QStringList{lineA, lineB}; }));
+        QCOMPARE(stored.count(), 2);
+
+        // An edited name is registered again by the next opening of the list,
+        // which comes up where the last one was closed.
+        QTest::keyClicks(child<QLineEdit>(a->entranceWindow(), "Text1"), QStringLiteral("2"));
+        QCOMPARE(a->core().state().profileRegistered, 0);
+        memberList(*a)->move(150, 120);
+        click(memberList(*a), "Command2");
+        QVERIFY(!a->core().state().isOpen(WindowNumber::MemberListWindow));
+        QCOMPARE(a->core().state().memberListPosition.left, 150 * 15);
+        QCOMPARE(a->core().state().memberListPosition.top, 120 * 15);
+        QVERIFY(a->entranceWindow()->button(1)->isEnabled());
+        QVERIFY(waitFor([&] { return !serverWindows(*a).memberList(); }));
+        click(a->entranceWindow(), "Command1");
+        QCOMPARE(memberList(*a)->pos(), QPoint(150, 120));
+        QVERIFY(waitFor([&] { return stored.count() == 3 && lines(*a).size() == 2; }));
+        QCOMPARE(lines(*a).first(), u("○太郎2 / こんにちは, 元気?"));
+
+        // Our own address as the server sees it, after the lookup animation.
+        auto *label5 = child<QLabel>(a->entranceWindow(), "Label5");
+        click(a->entranceWindow(), "Command6");
+        QVERIFY(a->core().entrance().addressText().startsWith(QStringLiteral("Connect")));
+        QVERIFY(waitFor([&] { return label5->text() == addrA; }));
+        QVERIFY(a->entranceWindow()->button(6)->isEnabled());
+        QVERIFY(a->entranceWindow()->button(1)->isEnabled());
+        QCOMPARE(a->core().state().ipRequestActive, 0);
+
+        // Message post to a member: the target is the member's address.
+        QVERIFY(selectMember(*a, addrB));
+        QVERIFY(waitFor([&] { return child<QPushButton>(memberList(*a), "Command3")->isEnabled(); }));
+        click(memberList(*a), "Command3");
+        QCOMPARE(a->core().entrance().postTarget(), addrB);
+        QVERIFY(a->core().state().isOpen(MessagePostWindow));
+
+        // Chat with a member: the call reaches the other client and closes the post window.
+        QString asked;
+        onQuestion(*b, answerYes, &asked);
+        click(memberList(*a), "Command1");
+        QVERIFY(!a->core().state().isOpen(MessagePostWindow));
+        QVERIFY(waitFor([&] { return a->core().state().isOpen(ChatWindow) && b->core().state().isOpen(ChatWindow); }));
+        QCOMPARE(asked, u("「太郎2」さんから接続要求があります。接続しますか？"));
+        // While the peer socket is busy, chat and post from the list wait.
+        QVERIFY(waitFor([&] { return !child<QPushButton>(memberList(*a), "Command1")->isEnabled(); }));
+
+        // Both are marked as chatting in the next list.
+        QVERIFY(waitFor([&] {
+            const directory::Member *mb = m_server->members().find(addrB);
+            const directory::Member *ma = m_server->members().find(addrA);
+            return ma && mb && m_server->isChatting(*ma) && m_server->isChatting(*mb);
+        }));
+        click(memberList(*b), "Command4");
+        QVERIFY(waitFor([&] { return lines(*b).size() == 2; }));
+        QCOMPARE(lines(*b).last(), u("○花子 / （チャット中）よろしく,どうぞ"));
+
+        // Exit signs off: the member is gone from the server and from the others' lists.
+        b->shutdown();
+        QVERIFY(removed.count() == 1 || removed.wait(5000));
+        QCOMPARE(removed.first().first().toString(), addrB);
+        QVERIFY(!countShown(*b, u("サーバが応答しませんでしたので、そのまま終了します")));
+        QVERIFY(waitFor([&] { return listening(*a); }, 8000));
+        click(memberList(*a), "Command4");
+        QVERIFY(waitFor([&] { return lines(*a).size() == 1; }));
+        QVERIFY(lines(*a).first().startsWith(u("○太郎2 / ")));
+        QVERIFY(waitFor([&] { return child<QPushButton>(memberList(*a), "Command4")->isEnabled(); }));
+    }
+
+    void silentServerGivesUpOnce()
+    {
+        // Accepts and never says a word.
+        QTcpServer silent;
+        QVERIFY(silent.listen(loopback(5), 1203));
+        QList<QTcpSocket *> held;
+        connect(&silent, &QTcpServer::newConnection, this, [&] {
+            while (QTcpSocket *s = silent.nextPendingConnection())
+                held << s;
+        });
+        QTemporaryDir dirC, dirD;
+        auto c = startAt(dirC.path(), 6, u("三郎"), QString(), loopback(5));
+        auto d = startAt(dirD.path(), 7, u("四郎"), QString(), loopback(5));
+        QStringList frames;
+        connect(&d->core().entrance(), &EntranceState::changed, this, [&] {
+            const QString t = d->core().entrance().addressText();
+            if (t.startsWith(QStringLiteral("Connect")) && !frames.contains(t))
+                frames << t;
+        });
+
+        // Registration and the address lookup both wait their limit, side by side.
+        click(c->entranceWindow(), "Command1");
+        click(d->entranceWindow(), "Command6");
+        QVERIFY(!d->entranceWindow()->button(6)->isEnabled());
+        QVERIFY(waitFor([&] { return countShown(*c, ServerClient::kRegisterFailed) > 0; }, 15000));
+        QVERIFY(waitFor([&] { return countShown(*d, ServerClient::kAddressFailed) > 0; }, 5000));
+        QVERIFY(c->entranceWindow()->button(1)->isEnabled());
+        QVERIFY(child<QPushButton>(memberList(*c), "Command4")->isEnabled());
+        QCOMPARE(memberList(*c)->displayLines(), QStringList{});
+        QCOMPARE(d->core().entrance().addressText(), ServerClient::kAddressIdleText);
+        QCOMPARE(d->core().state().ipRequestActive, 0);
+        QVERIFY(d->entranceWindow()->button(6)->isEnabled());
+        QVERIFY(d->entranceWindow()->button(1)->isEnabled());
+        // The connection came up, so the animation stopped at its first frame or a later one.
+        QVERIFY(!frames.isEmpty());
+        QCOMPARE(frames.first(), QStringLiteral("Connect"));
+        QCOMPARE(c->core().winsock2().state(), int(Endpoint::Closed));
+        // Told once, not again later.
+        QTest::qWait(300);
+        QCOMPARE(countShown(*c, ServerClient::kRegisterFailed), 1);
+        QCOMPARE(countShown(*d, ServerClient::kAddressFailed), 1);
+        QCOMPARE(c->desktop().shownMessages().size(), 1);
+        qDeleteAll(held);
+    }
+
+    void refusedServerEndsAtOnce()
+    {
+        // Nobody listens at loopback(8): the error is shown and the buttons come back without waiting out the limit.
+        QTemporaryDir dir;
+        auto c = startAt(dir.path(), 9, u("五郎"), QString(), loopback(8));
+        click(c->entranceWindow(), "Command1");
+        QVERIFY(waitFor([&] { return c->entranceWindow()->button(1)->isEnabled(); }));
+        QVERIFY(c->desktop().shownMessages().last().startsWith(QStringLiteral("Code:10061 = ")));
+        QCOMPARE(countShown(*c, ServerClient::kRegisterFailed), 0);
+        // The exit's sign-off ends on the error too, without the no-answer message.
+        c->shutdown();
+        QCOMPARE(countShown(*c, u("サーバが応答しませんでしたので、そのまま終了します")), 0);
+    }
+
+    void serverSelectorSignsOffTheOldServer()
+    {
+        QTemporaryDir dir;
+        const QString here = loopback(1).toString(), there = loopback(9).toString();
+        QVERIFY(writeFile(QDir(dir.path()).filePath(QStringLiteral("wezserv.dat")),
+                          cp932::encode(here + u("/ここ/テスト\r\n名無し\r\n\"") + there + u("/向こう\"\r\n"))));
+        auto e = startAt(dir.path(), 10, u("六郎"), QString(), loopback(1));
+        QSignalSpy removed(m_server.get(), &directory::DirectoryServer::memberRemoved);
+        click(e->entranceWindow(), "Command1");
+        QVERIFY(waitFor([&] { return lines(*e).size() == 1; }));
+
+        e->entranceWindow()->menuItem(QStringLiteral("menuSCng"))->trigger();
+        auto *selector = serverWindows(*e).serverSelector();
+        QVERIFY(selector);
+        QCOMPARE(child<QLabel>(selector, "Label1")->text(), u("ここ/テスト"));
+        auto *descriptions = child<QListWidget>(selector, "List2");
+        QCOMPARE(descriptions->count(), 2);
+        QCOMPARE(descriptions->item(1)->text(), u("向こう"));
+
+        // Confirmed without a selection: nothing happens.
+        QString asked;
+        onQuestion(*e, answerYes, &asked);
+        click(selector, "Command1");
+        QVERIFY(waitFor([&] { return !asked.isEmpty(); }));
+        QCOMPARE(asked.remove(QLatin1Char('\r')), QString(server::ServerSelectorWindow::kConfirmText).remove(QLatin1Char('\r')));
+        QCOMPARE(e->core().state().serverAddress, here);
+
+        // Chosen: we leave the server we registered with, the choice is saved, the client ends.
+        QSignalSpy finished(e.get(), &Client::finished);
+        descriptions->setCurrentRow(1);
+        onQuestion(*e, answerYes);
+        click(selector, "Command1");
+        QVERIFY(finished.count() == 1 || finished.wait(12000));
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(removed.first().first().toString(), loopback(10).toString());
+        const QStringList personal =
+            cp932::decode(readFile(QDir(dir.path()).filePath(QStringLiteral("wezpsnl.dat")))).split(u("\r\n"));
+        QVERIFY(personal.size() >= 14);
+        QCOMPARE(personal[13], there);
+    }
+
+    void proxyWindowTakesDigitsOnly()
+    {
+        QTemporaryDir dir;
+        auto c = startAt(dir.path(), 11, u("七郎"), QString(), loopback(1));
+        c->entranceWindow()->menuItem(QStringLiteral("menuProxy"))->trigger();
+        auto *proxy = serverWindows(*c).proxyWindow();
+        QVERIFY(proxy);
+        const QList<QLineEdit *> boxes = proxy->findChildren<QLineEdit *>(QStringLiteral("Text1"));
+        QCOMPARE(boxes.size(), 4);
+        QTest::keyClicks(boxes[0], QStringLiteral("1a9.x"));
+        QCOMPARE(boxes[0]->text(), QStringLiteral("19"));
+        QTest::keyClick(boxes[0], Qt::Key_Backspace);
+        QTest::keyClicks(boxes[0], QStringLiteral("2345"));
+        QCOMPARE(boxes[0]->text(), QStringLiteral("123"));
+        QTest::keyClicks(boxes[1], QStringLiteral("456"));
+        QTest::keyClicks(boxes[2], QStringLiteral("0"));
+        QTest::keyClicks(boxes[3], QStringLiteral("999"));
+        click(proxy, "Command1");
+        QCOMPARE(c->core().state().proxyAddress, QStringLiteral("123.456.0.999"));
+        QCOMPARE(child<QLabel>(c->entranceWindow(), "Label5")->text(), QStringLiteral("123.456.0.999"));
+
+        // One box left empty clears the stored address; the display keeps what it showed.
+        QVERIFY(waitFor([&] { return !serverWindows(*c).proxyWindow(); }));
+        c->entranceWindow()->menuItem(QStringLiteral("menuProxy"))->trigger();
+        proxy = serverWindows(*c).proxyWindow();
+        QTest::keyClicks(proxy->findChildren<QLineEdit *>(QStringLiteral("Text1"))[0], QStringLiteral("10"));
+        click(proxy, "Command1");
+        QCOMPARE(c->core().state().proxyAddress, QStringLiteral("no"));
+        QCOMPARE(c->core().entrance().addressText(), QStringLiteral("123.456.0.999"));
+    }
+};
+
+QTEST_MAIN(TestMemberList)
+#include "test_member_list.moc"
