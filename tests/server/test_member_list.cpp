@@ -192,6 +192,65 @@ private Q_SLOTS:
         QVERIFY(waitFor([&] { return child<QPushButton>(memberList(*a), "Command4")->isEnabled(); }));
     }
 
+    void scriptedServer()
+    {
+        // A server driven by hand, one message at a time.
+        QTcpServer script;
+        QVERIFY(script.listen(loopback(12), 1203));
+        QTemporaryDir dir;
+        auto c = startAt(dir.path(), 13, u("八郎"), u("やあ"), loopback(12));
+        click(c->entranceWindow(), "Command1");
+        QVERIFY(script.waitForNewConnection(5000));
+        std::unique_ptr<QTcpSocket> s(script.nextPendingConnection());
+        auto says = [&](const QByteArray &bytes) {
+            s->write(bytes);
+            s->flush();
+        };
+        auto answer = [&]() -> QByteArray {
+            if (!waitFor([&] { return s->bytesAvailable() > 0; }))
+                return QByteArrayLiteral("<none>");
+            return s->readAll();
+        };
+
+        // Text after the greeting's code changes nothing.
+        says(sjis("SRV 099ようこそ"));
+        QCOMPARE(answer(), QByteArrayLiteral("SRV 100"));
+        says(sjis("SRV 5301.2.3.4,○甲,a,b"));
+        QCOMPARE(answer(), QByteArrayLiteral("SRV 140"));
+        says("SRV 530nocomma");
+        QCOMPARE(answer(), QByteArrayLiteral("SRV 140"));
+        QCOMPARE(lines(*c), (QStringList{u("○甲 / a,b"), u("nocomma / ")}));
+
+        // Short and unknown messages are shown and otherwise ignored.
+        says("SRV 5");
+        QVERIFY(waitFor([&] { return countShown(*c, QStringLiteral("SRV 5/")) == 1; }));
+        says(sjis("SRV 999言葉"));
+        QVERIFY(waitFor([&] { return countShown(*c, u("SRV 999/言葉")) == 1; }));
+
+        // A line without an address: chat and post do nothing.
+        QVERIFY(waitFor([&] { return child<QPushButton>(memberList(*c), "Command1")->isEnabled(); }));
+        child<QListWidget>(memberList(*c), "List2")->setCurrentRow(1);
+        click(memberList(*c), "Command1");
+        click(memberList(*c), "Command3");
+        QCOMPARE(c->core().winsock1().state(), int(Endpoint::Listening));
+        QVERIFY(!c->core().state().isOpen(MessagePostWindow));
+        QCOMPARE(c->core().entrance().postTarget(), QString());
+
+        // Entries after the window closed are answered but never bring it back.
+        click(memberList(*c), "Command2");
+        QVERIFY(waitFor([&] { return !serverWindows(*c).memberList(); }));
+        says(sjis("SRV 5305.6.7.8,○乙,c"));
+        QCOMPARE(answer(), QByteArrayLiteral("SRV 140"));
+        QVERIFY(!serverWindows(*c).memberList());
+        QVERIFY(!c->core().state().isOpen(WindowNumber::MemberListWindow));
+
+        // An address in the middle of the list ends the exchange.
+        says("SRV 71010.9.8.7");
+        QVERIFY(waitFor([&] { return c->core().entrance().addressText() == QStringLiteral("10.9.8.7"); }));
+        QVERIFY(waitFor([&] { return s->state() == QAbstractSocket::UnconnectedState; }));
+        QCOMPARE(c->core().winsock2().state(), int(Endpoint::Closed));
+    }
+
     void silentServerGivesUpOnce()
     {
         // Accepts and never says a word.
