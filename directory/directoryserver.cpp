@@ -69,6 +69,9 @@ bool DirectoryServer::start(QString *error)
     const auto listenOn = [&](quint16 port) -> QTcpServer * {
         auto *server = new QTcpServer(this);
         server->setMaxPendingConnections(128);
+        // Qt's default backlog of 50 drops the handshakes of a crowd that
+        // connects at once; those clients then wait out SYN retries.
+        server->setListenBacklogSize(1024);
         if (!server->listen(m_config.bind, port)) {
             if (error)
                 *error = QStringLiteral("cannot listen on %1 port %2: %3")

@@ -1,0 +1,147 @@
+// wez-directory under 200 clients at once: 50 connect and never speak, 10 send
+// garbage, 140 register and read the whole list. Every well-behaved client
+// finishes within the 10 seconds a client waits for the server.
+#include "hardeningsupport.h"
+
+#include "directory/directoryserver.h"
+#include "testsupport.h"
+
+#include <QElapsedTimer>
+#include <QTcpSocket>
+
+#include <memory>
+
+using namespace testsupport;
+
+namespace {
+
+constexpr int kClients = 200;
+constexpr int kSilent = 50;
+constexpr int kGarbage = 10;
+constexpr int kClientLimitMs = 10000;
+
+// One client of the dialogue as the real one speaks it: each request waits for its answer.
+class Dialogue final : public QObject {
+public:
+    enum Kind { Member, Silent, Garbage };
+
+    Dialogue(Kind kind, int n, QObject *parent = nullptr) : QObject(parent), m_kind(kind), m_n(n)
+    {
+        m_address = loopback(n).toString().toLatin1();
+        connect(&m_socket, &QTcpSocket::readyRead, this, [this] { onMessage(m_socket.readAll()); });
+        m_socket.bind(loopback(n), 0);
+        m_clock.start();
+        m_socket.connectToHost(loopback(1), 1203);
+    }
+
+    bool done() const { return m_doneMs >= 0; }
+    qint64 doneMs() const { return m_doneMs; }
+    bool failed() const { return !m_failure.isEmpty(); }
+    QByteArray failure() const { return m_failure; }
+    const QList<QByteArray> &list() const { return m_list; }
+    QByteArray address() const { return m_address; }
+    int step() const { return m_step; }
+
+private:
+    void send(const QByteArray &bytes)
+    {
+        m_socket.write(bytes);
+        m_socket.flush();
+    }
+    void fail(const QByteArray &got)
+    {
+        if (m_failure.isEmpty())
+            m_failure = QByteArray::number(m_step) + ": " + got.left(80);
+    }
+    void onMessage(const QByteArray &m)
+    {
+        if (m_kind == Silent || done())
+            return;
+        if (m_kind == Garbage) {
+            if (m_step++ == 0)
+                send(hardening::noise(4096, quint32(m_n)));
+            return;
+        }
+        switch (m_step++) {
+        case 0: m == "SRV 099" ? send("SRV 100") : fail(m); break;
+        case 1: m == "SRV 500" ? send("SRV 110" + m_address) : fail(m); break;
+        case 2: m == "SRV 510" ? send("SRV 120" + sjis("○m") + QByteArray::number(m_n)) : fail(m); break;
+        case 3: m == "SRV 520" ? send("SRV 130" + sjis("負荷試験")) : fail(m); break;
+        default:
+            if (m.startsWith("SRV 530")) {
+                m_list << m.mid(7);
+                send("SRV 140");
+            } else if (m == "SRV 540") {
+                m_doneMs = m_clock.elapsed();
+            } else {
+                fail(m);
+            }
+        }
+    }
+
+    Kind m_kind;
+    int m_n;
+    QByteArray m_address;
+    QTcpSocket m_socket;
+    QElapsedTimer m_clock;
+    int m_step = 0;
+    qint64 m_doneMs = -1;
+    QByteArray m_failure;
+    QList<QByteArray> m_list;
+};
+
+} // namespace
+
+class TestDirectoryLoad : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void twoHundredClients()
+    {
+        directory::ServerConfig config;
+        config.bind = loopback(1);
+        directory::DirectoryServer server(config);
+        server.setLogSink([](const QString &) {});
+        QString error;
+        QVERIFY2(server.start(&error), qPrintable(error));
+
+        QList<Dialogue *> members;
+        QObject owner;
+        // Kinds are interleaved so the bad ones are among the first and the last to connect.
+        for (int i = 0; i < kClients; ++i) {
+            const Dialogue::Kind kind =
+                i % 20 == 7 ? Dialogue::Garbage : (i % 4 == 1 ? Dialogue::Silent : Dialogue::Member);
+            auto *d = new Dialogue(kind, 2 + i, &owner);
+            if (kind == Dialogue::Member)
+                members << d;
+        }
+        QCOMPARE(kClients - members.size(), kSilent + kGarbage);
+        const qint64 before = hardening::residentKb();
+        const bool allEnded = waitFor([&] {
+            return std::all_of(members.begin(), members.end(), [](Dialogue *d) { return d->done() || d->failed(); });
+        }, kClientLimitMs + 5000);
+        if (!allEnded) {
+            QStringList stuck;
+            for (Dialogue *d : members)
+                if (!d->done() && !d->failed())
+                    stuck << QString::fromLatin1(d->address()) + QStringLiteral("@") + QString::number(d->step());
+            QFAIL(qPrintable(QStringLiteral("%1 unfinished: ").arg(stuck.size()) + stuck.mid(0, 10).join(QLatin1Char(' '))));
+        }
+
+        qint64 slowest = 0;
+        for (Dialogue *d : members) {
+            QVERIFY2(!d->failed(), d->failure().constData());
+            QVERIFY2(d->doneMs() <= kClientLimitMs, qPrintable(QString::number(d->doneMs())));
+            slowest = std::max(slowest, d->doneMs());
+            QVERIFY2(std::any_of(d->list().begin(), d->list().end(),
+                                 [d](const QByteArray &e) { return e.startsWith(d->address() + ','); }),
+                     d->address().constData());
+        }
+        QCOMPARE(server.members().size(), members.size());
+        qInfo("hardening: directory %d members registered and listed beside %d silent and %d garbage clients, "
+              "slowest %lld ms, rss growth %lld kB",
+              int(members.size()), kSilent, kGarbage, slowest, hardening::residentKb() - before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDirectoryLoad)
+#include "test_directory_load.moc"
