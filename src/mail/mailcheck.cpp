@@ -34,8 +34,7 @@ void Summary::addMessage(const QStringList &lines)
                 m_other = add16(m_other, 1);
             break;
         default:
-            if (post)
-                m_blocks += line.mid(6) + kCrLf + kSeparator + kCrLf;
+            if (post) m_blocks += line.mid(6) + kCrLf + kSeparator + kCrLf;
             break;
         }
     }
@@ -48,7 +47,8 @@ void Summary::addOther(int count)
 
 QString Summary::text() const
 {
-    return m_blocks + QStringLiteral("その他のメールが") + QString::number(m_other) + QStringLiteral("件あります");
+    return m_blocks + QStringLiteral("その他のメールが") + QString::number(m_other) +
+           QStringLiteral("件あります");
 }
 
 int intervalMinutes(const QString &checkInterval)
@@ -71,36 +71,28 @@ MailCheck::MailCheck(ClientCore &core, MailRunner &runner, Hooks hooks, QObject 
 void MailCheck::tick()
 {
     // A running check stands for the disabled timer: its ticks do not count.
-    if (m_running)
-        return;
+    if (m_running) return;
     SharedState &s = m_core.state();
     const MailSettings &mail = s.mail;
-    if (mail.pop3Server.isEmpty() || mail.mailAccount.isEmpty() || mail.mailPassword.isEmpty())
-        return;
+    if (mail.pop3Server.isEmpty() || mail.mailAccount.isEmpty() || mail.mailPassword.isEmpty()) return;
     const int interval = mailcheck::intervalMinutes(mail.checkInterval);
-    if (interval <= 0)
-        return;
-    if (m_hooks.postBeingWritten && m_hooks.postBeingWritten())
-        return;
+    if (interval <= 0) return;
+    if (m_hooks.postBeingWritten && m_hooks.postBeingWritten()) return;
     s.minuteCount = int16_t(std::min(int(s.minuteCount) + 1, 32767));
-    if (interval > s.minuteCount)
-        return;
+    if (interval > s.minuteCount) return;
     start();
 }
 
 void MailCheck::menuCheck()
 {
-    if (m_running)
-        return;
+    if (m_running) return;
     SharedState &s = m_core.state();
     const int interval = mailcheck::intervalMinutes(s.mail.checkInterval);
     s.minuteCount = int16_t(std::min(interval + 1, 32767));
     const bool borrowed = interval <= 0;
-    if (borrowed)
-        s.mail.checkInterval = QStringLiteral("1");
+    if (borrowed) s.mail.checkInterval = QStringLiteral("1");
     tick();
-    if (borrowed)
-        s.mail.checkInterval = QStringLiteral("0");
+    if (borrowed) s.mail.checkInterval = QStringLiteral("0");
 }
 
 void MailCheck::start()
@@ -109,14 +101,13 @@ void MailCheck::start()
     auto job = [mail](MailService &service) {
         Fetched result;
         const StatResult stat = service.statCount(mail.pop3Server, mail.mailAccount, mail.mailPassword);
-        if (!stat.ok)
-            return result;
+        if (!stat.ok) return result;
         const int count = std::clamp(stat.count, 0, 32767);
-        const SaveResult saved = service.saveMessages(mail.pop3Server, mail.mailAccount, mail.mailPassword, 1, count);
+        const SaveResult saved =
+            service.saveMessages(mail.pop3Server, mail.mailAccount, mail.mailPassword, 1, count);
         // A download that broke off would list part of the mailbox as if it
         // were all of it: show nothing and try again at the next tick.
-        if (!saved.ok)
-            return result;
+        if (!saved.ok) return result;
         result.ok = true;
         result.other = saved.skipped;
         for (const QString &file : saved.files) {
@@ -149,8 +140,7 @@ void MailCheck::fetched(const Fetched &result)
             finish(false);
             return;
         }
-        if (m_hooks.showSummary)
-            m_hooks.showSummary(text);
+        if (m_hooks.showSummary) m_hooks.showSummary(text);
         m_core.state().minuteCount = 0;
         finish(true);
     });

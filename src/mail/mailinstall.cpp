@@ -33,12 +33,10 @@ public:
             return core.state().isOpen(MessagePostWindow) && w && !w->isShowingReceived();
         };
         hooks.showSummary = [this](const QString &summary) {
-            if (!m_windows)
-                return;
+            if (!m_windows) return;
             // Loaded (if need be) and turned to "OK"; the summary replaces what it showed.
             m_windows->showReceivedPost(summary);
-            if (PostWindow *w = m_windows->messagePostWindow())
-                w->setText(summary);
+            if (PostWindow *w = m_windows->messagePostWindow()) w->setText(summary);
         };
         m_check = new MailCheck(core, *m_checkRunner, std::move(hooks), this);
         m_check->setObjectName(QStringLiteral("MailCheck"));
@@ -47,15 +45,15 @@ public:
         m_post = new MailPost(
             core, *m_postRunner,
             [entrance] {
-                if (entrance)
-                    entrance->menuItem(QStringLiteral("menuMail"))->trigger();
+                if (entrance) entrance->menuItem(QStringLiteral("menuMail"))->trigger();
             },
             this);
         m_post->setObjectName(QStringLiteral("MailPost"));
 
         if (m_windows) {
-            connect(m_windows, &PeerWindows::messagePostWindowCreated, this,
-                    [this](PostWindow *w) { w->setMailSender([this](PostWindow &window) { send(window); }); });
+            connect(m_windows, &PeerWindows::messagePostWindowCreated, this, [this](PostWindow *w) {
+                w->setMailSender([this](PostWindow &window) { send(window); });
+            });
             if (PostWindow *w = m_windows->messagePostWindow())
                 w->setMailSender([this](PostWindow &window) { send(window); });
         }
@@ -82,8 +80,7 @@ private:
     {
         QPointer<PostWindow> w(&window);
         const MailPost::Start started = m_post->sendByMail(window.text(), [w](const QString &error) {
-            if (!w)
-                return;
+            if (!w) return;
             if (error.isEmpty()) {
                 w->close();
                 return;
@@ -92,8 +89,7 @@ private:
             w->button()->setEnabled(true);
         });
         // One send per post: the button waits for the server's answer.
-        if (started == MailPost::Start::Sending)
-            window.button()->setEnabled(false);
+        if (started == MailPost::Start::Sending) window.button()->setEnabled(false);
     }
 
     QPointer<PeerWindows> m_windows;

@@ -16,23 +16,21 @@ MailPost::Start MailPost::sendByMail(const QString &body, std::function<void(con
     if (mail.smtpServer.isEmpty() || mail.mailAddress.isEmpty()) {
         m_core.desktop().showMessage(kIncompleteSettings);
         mailwait::whenIdle(m_core.state(), this, [this] {
-            if (m_openSettings)
-                m_openSettings();
+            if (m_openSettings) m_openSettings();
         });
         return Start::Incomplete;
     }
     // Every value is taken now: the user may change the settings or the
     // address box while the server is still talking.
     QPointer<MailPost> self(this);
-    const bool started = m_runner.sendMail(
-        mail.smtpServer, m_core.entrance().ipText(), mail.mailAddress, kSubjectHead + m_core.entrance().name(), body,
-        mail.mailAccount, mail.mailPassword, [self, done = std::move(done)](const QString &error) {
-            if (!self)
-                return;
-            if (!error.isEmpty())
-                self->m_core.desktop().showMessage(QStringLiteral("Code:") + error);
-            if (done)
-                done(error);
-        });
+    const bool started =
+        m_runner.sendMail(mail.smtpServer, m_core.entrance().ipText(), mail.mailAddress,
+                          kSubjectHead + m_core.entrance().name(), body, mail.mailAccount, mail.mailPassword,
+                          [self, done = std::move(done)](const QString &error) {
+                              if (!self) return;
+                              if (!error.isEmpty())
+                                  self->m_core.desktop().showMessage(QStringLiteral("Code:") + error);
+                              if (done) done(error);
+                          });
     return started ? Start::Sending : Start::Busy;
 }

@@ -20,7 +20,8 @@ public:
     inline static const QString kSubjectHead = QStringLiteral("Wez Mail form ");
 
     // `openSettings` opens the mail settings window (Form9).
-    MailPost(ClientCore &core, MailRunner &runner, std::function<void()> openSettings, QObject *parent = nullptr);
+    MailPost(ClientCore &core, MailRunner &runner, std::function<void()> openSettings,
+             QObject *parent = nullptr);
 
     enum class Start {
         Sending,    // handed to the SMTP server; `done` follows

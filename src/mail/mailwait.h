@@ -22,8 +22,7 @@ inline void whenIdle(SharedState &state, QObject *context, std::function<void()>
     auto *poll = new QTimer(context);
     poll->setInterval(100);
     QObject::connect(poll, &QTimer::timeout, context, [&state, poll, step = std::move(step)] {
-        if (state.operationBusy == 1)
-            return;
+        if (state.operationBusy == 1) return;
         poll->stop();
         poll->deleteLater();
         step();

@@ -39,8 +39,7 @@ PostWindow *post(Client &c)
 QWidget *settingsWindow()
 {
     for (QWidget *w : QApplication::topLevelWidgets())
-        if (w->objectName() == QLatin1String("Form9") && w->isVisible())
-            return w;
+        if (w->objectName() == QLatin1String("Form9") && w->isVisible()) return w;
     return nullptr;
 }
 
@@ -50,8 +49,7 @@ PostWindow *writePost(Client &c, const QString &destination, const QString &text
     c.core().entrance().setIpText(destination);
     QTest::mouseClick(c.entranceWindow()->button(4), Qt::LeftButton);
     PostWindow *w = post(c);
-    if (w)
-        w->setText(text);
+    if (w) w->setText(text);
     return w;
 }
 
@@ -62,11 +60,11 @@ class TestMailE2e final : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        if (const QString why = MailServers::unavailableReason(); !why.isEmpty())
-            QSKIP(qPrintable(why));
+        if (const QString why = MailServers::unavailableReason(); !why.isEmpty()) QSKIP(qPrintable(why));
         m_servers = std::make_unique<MailServers>();
         for (const char *user : {"alice", "bob", "carol", "dave", "erin"})
-            QVERIFY(m_servers->addUser(QString::fromLatin1(user), QStringLiteral("pw-") + QLatin1String(user)));
+            QVERIFY(
+                m_servers->addUser(QString::fromLatin1(user), QStringLiteral("pw-") + QLatin1String(user)));
         QString why;
         QVERIFY2(m_servers->start(&why), qPrintable(why));
     }
@@ -81,7 +79,8 @@ private Q_SLOTS:
         QVERIFY(m_servers->deliver(QStringLiteral("bob"), "From: shop@example.jp\r\nTo: bob@wez.test\r\n"
                                                           "Subject: Sale\r\n\r\nCheap today.\r\n"));
 
-        PostWindow *w = writePost(*a, QStringLiteral("bob@wez.test"), QString::fromUtf8("こんにちは\r\n二行目"));
+        PostWindow *w =
+            writePost(*a, QStringLiteral("bob@wez.test"), QString::fromUtf8("こんにちは\r\n二行目"));
         QVERIFY(w);
         click(w, "Command1");
         QVERIFY(waitFor([&] { return !post(*a); }, 20000));
@@ -115,7 +114,8 @@ private Q_SLOTS:
         QVERIFY(menuCheck(*c));
         QCOMPARE(post(*c)->text(), others(0));
 
-        QVERIFY(m_servers->deliver(QStringLiteral("carol"), "From: x@example.jp\r\nSubject: wez Mail form X\r\n\r\nhi\r\n"));
+        QVERIFY(m_servers->deliver(QStringLiteral("carol"),
+                                   "From: x@example.jp\r\nSubject: wez Mail form X\r\n\r\nhi\r\n"));
         c->core().state().mail.checkInterval = QStringLiteral("5");
         MailCheck *check = mailCheck(*c);
         QSignalSpy finished(check, &MailCheck::checkFinished);
@@ -149,6 +149,21 @@ private Q_SLOTS:
         QVERIFY(waitFor([&] { return !post(*c); }));
         QVERIFY(menuCheck(*c));
         QCOMPARE(post(*c)->text(), others(0));
+        click(post(*c), "Command1");
+        QVERIFY(waitFor([&] { return !post(*c); }));
+
+        // A post begun while the mailbox is read keeps its text; the check comes again later.
+        QSignalSpy finished(check, &MailCheck::checkFinished);
+        c->core().state().minuteCount = 0;
+        check->tick();
+        QVERIFY(check->running());
+        windows(*c).openMessagePostWindow();
+        post(*c)->setText(QStringLiteral("second draft"));
+        QVERIFY(waitFor([&] { return finished.size() == 1; }, 20000));
+        QCOMPARE(finished.first().first().toBool(), false);
+        QCOMPARE(post(*c)->text(), QStringLiteral("second draft"));
+        QVERIFY(!post(*c)->isShowingReceived());
+        QCOMPARE(c->core().state().minuteCount, int16_t(1));
     }
 
     void failuresShowNothingAndTryAgain()
@@ -224,8 +239,9 @@ private:
     void setMail(Client &c, const char *user, const char *interval)
     {
         const QString name = QString::fromLatin1(user);
-        c.core().state().mail = {name + QStringLiteral("@wez.test"), m_servers->smtpServer(), m_servers->pop3Server(),
-                                 name, QStringLiteral("pw-") + name, QString::fromLatin1(interval)};
+        c.core().state().mail = {
+            name + QStringLiteral("@wez.test"), m_servers->smtpServer(),      m_servers->pop3Server(), name,
+            QStringLiteral("pw-") + name,       QString::fromLatin1(interval)};
     }
 
     // The menu check; true when it ended with its summary on screen.

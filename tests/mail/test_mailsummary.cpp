@@ -8,7 +8,8 @@ namespace {
 
 QStringList message(const QString &subject, const QString &from, const QString &body)
 {
-    return {QStringLiteral("Subject: ") + subject, QStringLiteral("From: ") + from, QStringLiteral("Body: ") + body};
+    return {QStringLiteral("Subject: ") + subject, QStringLiteral("From: ") + from,
+            QStringLiteral("Body: ") + body};
 }
 
 const QString kSep = QStringLiteral("=======================================");
@@ -22,17 +23,20 @@ private Q_SLOTS:
     {
         QCOMPARE(kSep.size(), 39);
         mailcheck::Summary summary;
-        summary.addMessage(message(QStringLiteral("Wez Mail form A"), QStringLiteral("a@x"), QStringLiteral("one")));
+        summary.addMessage(
+            message(QStringLiteral("Wez Mail form A"), QStringLiteral("a@x"), QStringLiteral("one")));
         summary.addMessage(message(QStringLiteral("Sale"), QStringLiteral("shop@x"), QStringLiteral("buy")));
         summary.addMessage(message(QString::fromUtf8("Wez Mail form 花子"), QStringLiteral("b@x"),
                                    QString::fromUtf8("二行\r\n目")));
         // "wez", a subject shorter than three characters and an empty one are no posts.
-        summary.addMessage(message(QStringLiteral("wez Mail form C"), QStringLiteral("c@x"), QStringLiteral("no")));
+        summary.addMessage(
+            message(QStringLiteral("wez Mail form C"), QStringLiteral("c@x"), QStringLiteral("no")));
         summary.addMessage(message(QStringLiteral("We"), QStringLiteral("d@x"), QStringLiteral("no")));
         summary.addMessage({});
         QCOMPARE(summary.otherCount(), int16_t(3));
         QCOMPARE(summary.text(), QStringLiteral("a@x\r\none\r\n") + kSep + QStringLiteral("\r\n") +
-                                     QString::fromUtf8("b@x\r\n二行\r\n目\r\n") + kSep + QStringLiteral("\r\n") +
+                                     QString::fromUtf8("b@x\r\n二行\r\n目\r\n") + kSep +
+                                     QStringLiteral("\r\n") +
                                      QString::fromUtf8("その他のメールが3件あります"));
     }
 
