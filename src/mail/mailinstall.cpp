@@ -32,12 +32,7 @@ public:
             PostWindow *w = m_windows ? m_windows->messagePostWindow() : nullptr;
             return core.state().isOpen(MessagePostWindow) && w && !w->isShowingReceived();
         };
-        hooks.showSummary = [this](const QString &summary) {
-            if (!m_windows) return;
-            // Loaded (if need be) and turned to "OK"; the summary replaces what it showed.
-            m_windows->showReceivedPost(summary);
-            if (PostWindow *w = m_windows->messagePostWindow()) w->setText(summary);
-        };
+        hooks.showSummary = [this](const QString &summary) { showSummary(summary); };
         m_check = new MailCheck(core, *m_checkRunner, std::move(hooks), this);
         m_check->setObjectName(QStringLiteral("MailCheck"));
 
@@ -76,6 +71,28 @@ private:
         return o;
     }
 
+    void showSummary(const QString &summary)
+    {
+        if (!m_windows) return;
+        PostWindow *before = m_windows->messagePostWindow();
+        const QString kept = before && before->isShowingReceived() ? before->text() : QString();
+        // Loaded (if need be), turned to "OK" and shown.
+        m_windows->showReceivedPost(summary);
+        PostWindow *w = m_windows->messagePostWindow();
+        if (!w) return;
+        // The new summary takes the place of the previous one; a post received
+        // from a peer and not yet acknowledged stays on screen, or it would be
+        // lost before reaching the message log.
+        QString text = summary;
+        if (!kept.isEmpty() && kept != m_lastSummary) {
+            const qsizetype at = m_lastSummary.isEmpty() ? -1 : kept.indexOf(m_lastSummary);
+            text = at >= 0 ? QString(kept).replace(at, m_lastSummary.size(), summary)
+                           : summary + QStringLiteral("\r\n") + kept;
+        }
+        w->setText(text);
+        m_lastSummary = summary;
+    }
+
     void send(PostWindow &window)
     {
         QPointer<PostWindow> w(&window);
@@ -97,6 +114,7 @@ private:
     MailRunner *m_postRunner;
     MailCheck *m_check;
     MailPost *m_post;
+    QString m_lastSummary;
 };
 
 } // namespace

@@ -130,6 +130,16 @@ private Q_SLOTS:
         QCOMPARE(finished.first().first().toBool(), true);
         // The open "OK" window is reused and its text replaced, not added to.
         QCOMPARE(post(*c)->text(), others(1));
+
+        // A post from a peer arrives on top of the summary; the next summary
+        // takes the old one's place and the unacknowledged post stays.
+        const QString peerPost = QString::fromUtf8("Messege from 花子 2024/01/02 03:04:05\r\nやあ");
+        windows(*c).showReceivedPost(peerPost);
+        QCOMPARE(post(*c)->text(), peerPost + QStringLiteral("\r\n") + others(1));
+        QVERIFY(
+            m_servers->deliver(QStringLiteral("carol"), "From: y@example.jp\r\nSubject: Hi\r\n\r\nyo\r\n"));
+        QVERIFY(menuCheck(*c));
+        QCOMPARE(post(*c)->text(), peerPost + QStringLiteral("\r\n") + others(2));
         QCOMPARE(c->core().state().minuteCount, int16_t(0));
     }
 
