@@ -29,10 +29,8 @@ QPoint placeOnScreen(const WindowPosition &saved, const QSize &size)
 {
     const QPoint wanted(saved.left / kTwipsPerPixel, saved.top / kTwipsPerPixel);
     const QScreen *screen = QGuiApplication::screenAt(wanted);
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return wanted;
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (!screen) return wanted;
     const QRect area = screen->availableGeometry();
     return {std::clamp(wanted.x(), area.left(), std::max(area.left(), area.right() - size.width())),
             std::clamp(wanted.y(), area.top(), std::max(area.top(), area.bottom() - size.height()))};
@@ -84,20 +82,17 @@ MemberListWindow::MemberListWindow(ClientCore &core, Hooks hooks, QWidget *paren
     for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
         auto *enter = new QShortcut(QKeySequence(key), this);
         connect(enter, &QShortcut::activated, m_chat, [this] {
-            if (m_chat->isEnabled())
-                m_chat->click();
+            if (m_chat->isEnabled()) m_chat->click();
         });
     }
 
     connect(m_chat, &QPushButton::clicked, this, [this] {
         const QString address = selectedAddress();
-        if (!address.isEmpty() && m_hooks.chatWithMember)
-            m_hooks.chatWithMember(address);
+        if (!address.isEmpty() && m_hooks.chatWithMember) m_hooks.chatWithMember(address);
     });
     connect(m_post, &QPushButton::clicked, this, [this] {
         const QString address = selectedAddress();
-        if (!address.isEmpty() && m_hooks.postToMember)
-            m_hooks.postToMember(address);
+        if (!address.isEmpty() && m_hooks.postToMember) m_hooks.postToMember(address);
     });
     connect(m_reload, &QPushButton::clicked, this, &MemberListWindow::reload);
     connect(m_close, &QPushButton::clicked, this, &QWidget::close);
@@ -108,14 +103,12 @@ void MemberListWindow::load()
     m_core.state().setOpen(WindowNumber::MemberListWindow, true);
     adjustSize();
     move(placeOnScreen(m_core.state().memberListPosition, size()));
-    if (m_hooks.connectToServer)
-        m_hooks.connectToServer();
+    if (m_hooks.connectToServer) m_hooks.connectToServer();
 }
 
 void MemberListWindow::addEntry(const QString &entry)
 {
-    if (m_entries->count() >= kMaxEntries)
-        return;
+    if (m_entries->count() >= kMaxEntries) return;
     // Both lists grow together, so an index means the same member in each.
     m_entries->addItem(entry);
     m_lines->addItem(MemberEntry::split(entry).display());
@@ -130,8 +123,7 @@ void MemberListWindow::peerIdle(bool idle)
 {
     m_chat->setEnabled(idle);
     m_post->setEnabled(idle);
-    if (idle)
-        m_reload->setEnabled(true);
+    if (idle) m_reload->setEnabled(true);
 }
 
 QStringList MemberListWindow::entries() const
@@ -153,8 +145,7 @@ QStringList MemberListWindow::displayLines() const
 QString MemberListWindow::selectedAddress() const
 {
     const int row = m_lines->currentRow();
-    if (row < 0 || row >= m_entries->count() || !m_lines->item(row)->isSelected())
-        return {};
+    if (row < 0 || row >= m_entries->count() || !m_lines->item(row)->isSelected()) return {};
     // An entry without a comma names nobody to call: the split leaves the address empty.
     return MemberEntry::split(m_entries->item(row)->text()).address;
 }
@@ -165,8 +156,7 @@ void MemberListWindow::reload()
     m_entries->clear();
     m_lines->clear();
     m_reload->setEnabled(false);
-    if (m_hooks.connectToServer)
-        m_hooks.connectToServer();
+    if (m_hooks.connectToServer) m_hooks.connectToServer();
 }
 
 void MemberListWindow::closeEvent(QCloseEvent *event)

@@ -68,8 +68,7 @@ ProxyWindow::ProxyWindow(ClientCore &core, QWidget *parent) : QDialog(parent), m
 
 bool ProxyWindow::acceptsKey(const QString &text)
 {
-    if (text.isEmpty())
-        return true; // no character: a cursor or function key, which types nothing
+    if (text.isEmpty()) return true; // no character: a cursor or function key, which types nothing
     const QChar c = text.front();
     return text.size() == 1 && ((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QChar(8));
 }

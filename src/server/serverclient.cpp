@@ -31,8 +31,7 @@ ServerClient::ServerClient(ClientCore &core, QObject *parent) : QObject(parent),
     connect(&w2, &Endpoint::dataArrival, this, [this] {
         flagsOut();
         // Each answer gives the server the whole limit again for the next one.
-        if (m_purpose != Purpose::None && m_purpose != Purpose::SignOff)
-            m_limit.start(m_waitMs);
+        if (m_purpose != Purpose::None && m_purpose != Purpose::SignOff) m_limit.start(m_waitMs);
     });
 
     connect(m_link, &ServerLink::memberEntry, this, &ServerClient::memberEntry);
@@ -42,9 +41,8 @@ ServerClient::ServerClient(ClientCore &core, QObject *parent) : QObject(parent),
         m_animation.stop();
         m_core.entrance().setAddressText(address);
     });
-    connect(m_link, &ServerLink::unknownMessage, this, [this](const QString &text) {
-        m_core.desktop().showMessage(text.left(kMaxShownText));
-    });
+    connect(m_link, &ServerLink::unknownMessage, this,
+            [this](const QString &text) { m_core.desktop().showMessage(text.left(kMaxShownText)); });
 
     connect(&w2, &Endpoint::stateChanged, this, &ServerClient::onStateChanged);
     connect(&w2, &Endpoint::error, this, &ServerClient::onError);
@@ -57,8 +55,7 @@ ServerClient::ServerClient(ClientCore &core, QObject *parent) : QObject(parent),
 
     // The exit's sign-off connects Winsock2 itself; from here the exchange is ours.
     core.setSignOffDialogue([this] {
-        if (m_purpose != Purpose::None)
-            endExchange();
+        if (m_purpose != Purpose::None) endExchange();
         m_purpose = Purpose::SignOff;
     });
 }
@@ -84,8 +81,7 @@ void ServerClient::flagsOut()
 
 void ServerClient::begin(Purpose purpose)
 {
-    if (m_purpose != Purpose::None)
-        endExchange();
+    if (m_purpose != Purpose::None) endExchange();
     Endpoint &w2 = m_core.winsock2();
     w2.close();
     m_purpose = purpose;
@@ -110,8 +106,7 @@ void ServerClient::requestOwnAddress()
     m_frame = 0;
     e.setAddressText(addressFrame(0));
     begin(Purpose::Address);
-    if (m_purpose == Purpose::Address)
-        m_animation.start(kFrameMs);
+    if (m_purpose == Purpose::Address) m_animation.start(kFrameMs);
 }
 
 void ServerClient::nextFrame()
@@ -122,8 +117,7 @@ void ServerClient::nextFrame()
 
 void ServerClient::onStateChanged(int state)
 {
-    if (m_purpose == Purpose::None)
-        return;
+    if (m_purpose == Purpose::None) return;
     if (state == Endpoint::Connected) {
         if (m_purpose == Purpose::Address) {
             // Connected: the buttons are free again; the greeting brings the address.
@@ -131,8 +125,7 @@ void ServerClient::onStateChanged(int state)
             m_core.entrance().setRegisterEnabled(true);
             m_core.entrance().setAddressEnabled(true);
         }
-        if (m_purpose != Purpose::SignOff)
-            m_limit.start(m_waitMs);
+        if (m_purpose != Purpose::SignOff) m_limit.start(m_waitMs);
     } else if (state == Endpoint::Closed) {
         endExchange();
     }
@@ -144,8 +137,7 @@ void ServerClient::endExchange()
     m_purpose = Purpose::None;
     m_limit.stop();
     m_animation.stop();
-    if (p == Purpose::List)
-        Q_EMIT reloadUsable();
+    if (p == Purpose::List) Q_EMIT reloadUsable();
     if (p == Purpose::Address && !m_addressShown) {
         // Another exchange took the socket before the address came.
         EntranceState &e = m_core.entrance();
@@ -159,8 +151,7 @@ void ServerClient::endExchange()
 void ServerClient::fail(bool tell)
 {
     const Purpose p = m_purpose;
-    if (p == Purpose::None)
-        return;
+    if (p == Purpose::None) return;
     m_purpose = Purpose::None;
     m_limit.stop();
     m_animation.stop();
@@ -169,14 +160,12 @@ void ServerClient::fail(bool tell)
     switch (p) {
     case Purpose::List:
         m_core.winsock2().close();
-        if (tell)
-            desktop.showMessage(kRegisterFailed);
+        if (tell) desktop.showMessage(kRegisterFailed);
         e.setRegisterEnabled(true);
         Q_EMIT reloadUsable();
         break;
     case Purpose::Address:
-        if (tell)
-            desktop.showMessage(kAddressFailed);
+        if (tell) desktop.showMessage(kAddressFailed);
         e.setAddressText(kAddressIdleText);
         m_core.winsock2().close();
         e.setRegisterEnabled(true);

@@ -54,7 +54,8 @@ ServerSelectorWindow::ServerSelectorWindow(ClientCore &core, std::function<void(
 
 void ServerSelectorWindow::load()
 {
-    const QList<ServerListItem> list = ServerList::readFile(m_core.shippedFile(QStringLiteral("wezserv.dat")));
+    const QList<ServerListItem> list =
+        ServerList::readFile(m_core.shippedFile(QStringLiteral("wezserv.dat")));
     for (const ServerListItem &item : list) {
         m_items->addItem(item.item);
         m_descriptions->addItem(item.description);
@@ -66,15 +67,12 @@ void ServerSelectorWindow::choose()
 {
     QPointer<ServerSelectorWindow> self(this);
     const int answer = m_core.desktop().askYesNo(kConfirmText);
-    if (!self || answer != 1)
-        return;
+    if (!self || answer != 1) return;
     const int row = m_descriptions->currentRow();
-    if (row < 0 || row >= m_items->count() || !m_descriptions->item(row)->isSelected())
-        return;
+    if (row < 0 || row >= m_items->count() || !m_descriptions->item(row)->isSelected()) return;
     const QString item = m_items->item(row)->text();
     const QString address = item.left(item.indexOf(QLatin1Char('/')));
-    if (m_choose)
-        m_choose(address);
+    if (m_choose) m_choose(address);
 }
 
 } // namespace server

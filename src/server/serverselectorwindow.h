@@ -20,7 +20,8 @@ public:
                          QWidget *parent = nullptr);
 
     static inline const QString kConfirmText =
-        QStringLiteral("サーバを変更すると、一度Ｗｅｚを自動的に終了させます。Ｗｅｚを再度立ち上げなおしてください。") +
+        QStringLiteral(
+            "サーバを変更すると、一度Ｗｅｚを自動的に終了させます。Ｗｅｚを再度立ち上げなおしてください。") +
         QStringLiteral("\r\n") + QStringLiteral("よろしいですか？");
 
 private:

@@ -22,12 +22,10 @@ ServerWindows::ServerWindows(Client &client, QObject *parent)
 
     // Entries or the end of a list that come after the window closed are dropped.
     connect(m_server, &ServerClient::memberEntry, this, [this](const QString &entry) {
-        if (m_memberList)
-            m_memberList->addEntry(entry);
+        if (m_memberList) m_memberList->addEntry(entry);
     });
     connect(m_server, &ServerClient::reloadUsable, this, [this] {
-        if (m_memberList)
-            m_memberList->enableReload();
+        if (m_memberList) m_memberList->enableReload();
     });
 
     // The entrance window's status tick also governs the member list's buttons.
@@ -40,8 +38,7 @@ ServerWindows::ServerWindows(Client &client, QObject *parent)
     // After shutdown the windows stay out of sight.
     connect(&client, &Client::finished, this, [this] {
         for (QWidget *w : {static_cast<QWidget *>(m_selector.data()), static_cast<QWidget *>(m_proxy.data())})
-            if (w)
-                w->hide();
+            if (w) w->hide();
     });
 }
 
@@ -90,17 +87,14 @@ void ServerWindows::chatWithMember(const QString &address)
     PeerUi *ui = peerUi();
     if (core.entrance().name().isEmpty()) {
         core.desktop().showMessage(QStringLiteral("名前を記入してください"));
-        if (ui)
-            ui->focusName();
+        if (ui) ui->focusName();
         return;
     }
-    if (core.state().isOpen(WindowNumber::MessagePostWindow) && ui)
-        ui->unloadMessagePostWindow();
+    if (core.state().isOpen(WindowNumber::MessagePostWindow) && ui) ui->unloadMessagePostWindow();
     // The same call as the entrance window's chat button, to this member's
     // address; a failed attempt is reported by the peer watchdog, so nothing waits here.
     Endpoint &w1 = core.winsock1();
-    if (w1.state() != Endpoint::Closed)
-        w1.close();
+    if (w1.state() != Endpoint::Closed) w1.close();
     core.state().quietClose = 0;
     core.state().messagePostMode = 0;
     w1.setLocalPort(0);
@@ -114,12 +108,10 @@ void ServerWindows::postToMember(const QString &address)
     core.entrance().setPostTarget(address);
     if (core.entrance().name().isEmpty()) {
         core.desktop().showMessage(QStringLiteral("名前を記入してください"));
-        if (ui)
-            ui->focusName();
+        if (ui) ui->focusName();
         return;
     }
-    if (ui)
-        ui->openMessagePostWindow();
+    if (ui) ui->openMessagePostWindow();
 }
 
 void ServerWindows::openServerSelector()
@@ -138,8 +130,7 @@ void ServerWindows::openServerSelector()
 
 void ServerWindows::openProxyWindow()
 {
-    if (!m_proxy)
-        m_proxy = new ProxyWindow(m_client.core());
+    if (!m_proxy) m_proxy = new ProxyWindow(m_client.core());
     m_proxy->show();
     m_proxy->raise();
     m_proxy->activateWindow();
@@ -156,10 +147,8 @@ void ServerWindows::changeServer(const QString &address)
         s.serverRegistered = 0;
     }
     s.serverAddress = address;
-    if (m_selector)
-        m_selector->hide();
-    if (EntranceWindow *entrance = m_client.entranceWindow())
-        entrance->close();
+    if (m_selector) m_selector->hide();
+    if (EntranceWindow *entrance = m_client.entranceWindow()) entrance->close();
 }
 
 } // namespace server

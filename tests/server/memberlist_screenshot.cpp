@@ -24,8 +24,7 @@ int main(int argc, char **argv)
     config.bind = loopback(1);
     directory::DirectoryServer server(config);
     server.setLogSink({});
-    if (!server.start(nullptr))
-        return 1;
+    if (!server.start(nullptr)) return 1;
     const char *members[][2] = {
         {"○花子", "よろしくお願いします"},
         {"○Kenji", "週末は釣りに行きます, 誰か一緒に?"},
@@ -44,7 +43,8 @@ int main(int argc, char **argv)
     a->core().state().serverAddress = loopback(1).toString();
     a->entranceWindow()->button(1)->click();
     auto &windows = *a->findChild<server::ServerWindows *>(QStringLiteral("ServerWindows"));
-    if (!waitFor([&] { return windows.memberList() && windows.memberList()->displayLines().size() == 5; }, 10000))
+    if (!waitFor([&] { return windows.memberList() && windows.memberList()->displayLines().size() == 5; },
+                 10000))
         return 2;
     server::MemberListWindow *list = windows.memberList();
     list->findChild<QListWidget *>(QStringLiteral("List2"))->setCurrentRow(2);

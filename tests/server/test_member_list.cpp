@@ -95,10 +95,7 @@ private Q_SLOTS:
         QString error;
         QVERIFY2(m_server->start(&error), qPrintable(error));
     }
-    void cleanup()
-    {
-        m_server.reset();
-    }
+    void cleanup() { m_server.reset(); }
 
     void twoClientsRegisterListChatAndSignOff()
     {
@@ -165,7 +162,8 @@ private Q_SLOTS:
         onQuestion(*b, answerYes, &asked);
         click(memberList(*a), "Command1");
         QVERIFY(!a->core().state().isOpen(MessagePostWindow));
-        QVERIFY(waitFor([&] { return a->core().state().isOpen(ChatWindow) && b->core().state().isOpen(ChatWindow); }));
+        QVERIFY(waitFor(
+            [&] { return a->core().state().isOpen(ChatWindow) && b->core().state().isOpen(ChatWindow); }));
         QCOMPARE(asked, u("「太郎2」さんから接続要求があります。接続しますか？"));
         // While the peer socket is busy, chat and post from the list wait.
         QVERIFY(waitFor([&] { return !child<QPushButton>(memberList(*a), "Command1")->isEnabled(); }));
@@ -207,8 +205,7 @@ private Q_SLOTS:
             s->flush();
         };
         auto answer = [&]() -> QByteArray {
-            if (!waitFor([&] { return s->bytesAvailable() > 0; }))
-                return QByteArrayLiteral("<none>");
+            if (!waitFor([&] { return s->bytesAvailable() > 0; })) return QByteArrayLiteral("<none>");
             return s->readAll();
         };
 
@@ -267,8 +264,7 @@ private Q_SLOTS:
         QStringList frames;
         connect(&d->core().entrance(), &EntranceState::changed, this, [&] {
             const QString t = d->core().entrance().addressText();
-            if (t.startsWith(QStringLiteral("Connect")) && !frames.contains(t))
-                frames << t;
+            if (t.startsWith(QStringLiteral("Connect")) && !frames.contains(t)) frames << t;
         });
 
         // Registration and the address lookup both wait their limit, side by side.
@@ -298,7 +294,8 @@ private Q_SLOTS:
 
     void refusedServerEndsAtOnce()
     {
-        // Nobody listens at loopback(8): the error is shown and the buttons come back without waiting out the limit.
+        // Nobody listens at loopback(8): the error is shown and the buttons come back without waiting out the
+        // limit.
         QTemporaryDir dir;
         auto c = startAt(dir.path(), 9, u("五郎"), QString(), loopback(8));
         click(c->entranceWindow(), "Command1");
@@ -314,8 +311,9 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString here = loopback(1).toString(), there = loopback(9).toString();
-        QVERIFY(writeFile(QDir(dir.path()).filePath(QStringLiteral("wezserv.dat")),
-                          cp932::encode(here + u("/ここ/テスト\r\n名無し\r\n\"") + there + u("/向こう\"\r\n"))));
+        QVERIFY(
+            writeFile(QDir(dir.path()).filePath(QStringLiteral("wezserv.dat")),
+                      cp932::encode(here + u("/ここ/テスト\r\n名無し\r\n\"") + there + u("/向こう\"\r\n"))));
         auto e = startAt(dir.path(), 10, u("六郎"), QString(), loopback(1));
         QSignalSpy removed(m_server.get(), &directory::DirectoryServer::memberRemoved);
         click(e->entranceWindow(), "Command1");
@@ -334,7 +332,8 @@ private Q_SLOTS:
         onQuestion(*e, answerYes, &asked);
         click(selector, "Command1");
         QVERIFY(waitFor([&] { return !asked.isEmpty(); }));
-        QCOMPARE(asked.remove(QLatin1Char('\r')), QString(server::ServerSelectorWindow::kConfirmText).remove(QLatin1Char('\r')));
+        QCOMPARE(asked.remove(QLatin1Char('\r')),
+                 QString(server::ServerSelectorWindow::kConfirmText).remove(QLatin1Char('\r')));
         QCOMPARE(e->core().state().serverAddress, here);
 
         // Chosen: we leave the server we registered with, the choice is saved, the client ends.
@@ -346,7 +345,8 @@ private Q_SLOTS:
         QCOMPARE(removed.count(), 1);
         QCOMPARE(removed.first().first().toString(), loopback(10).toString());
         const QStringList personal =
-            cp932::decode(readFile(QDir(dir.path()).filePath(QStringLiteral("wezpsnl.dat")))).split(u("\r\n"));
+            cp932::decode(readFile(QDir(dir.path()).filePath(QStringLiteral("wezpsnl.dat"))))
+                .split(u("\r\n"));
         QVERIFY(personal.size() >= 14);
         QCOMPARE(personal[13], there);
     }
