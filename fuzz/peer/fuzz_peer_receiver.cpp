@@ -3,6 +3,7 @@
 // of a complete chunk is lost or altered, and the queue stays within its bound.
 #include "peer/peerreceiver.h"
 #include "shell/socket/cp932.h"
+#include "transfer/transferprotocol.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -29,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             if (m->kind != peer::Head::Unknown && peer::headKind(m->head) != m->kind)
                 std::abort();
             if (m->kind == peer::Head::FileOffer) {
-                if (const auto offer = peer::parseFileOffer(m->payload)) {
+                if (const auto offer = transfer::parseOffer(m->payload)) {
                     if (offer->name.contains(QLatin1Char('/')))
                         std::abort();
                 }

@@ -82,9 +82,6 @@ ChatBoardWindow::ChatBoardWindow(ClientCore &core, PeerLink &link, Hooks hooks, 
 
     buildMenus();
 
-    m_timer1 = new QTimer(this);
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer1->setInterval(100);
     m_timer2 = new QTimer(this);
     m_timer2->setObjectName(QStringLiteral("Timer2"));
     connect(m_timer2, &QTimer::timeout, this, [this] {
@@ -111,6 +108,7 @@ ChatBoardWindow::ChatBoardWindow(ClientCore &core, PeerLink &link, Hooks hooks, 
 
 ChatBoardWindow::~ChatBoardWindow()
 {
+    Q_EMIT unloading();
     if (!m_closingDone) {
         // Torn down with the client: keep the flags right, say nothing more.
         m_core.state().setOpen(WindowNumber::ChatWindow, false);
@@ -376,6 +374,38 @@ void ChatBoardWindow::setTopMost(bool on)
     setWindowFlag(Qt::WindowStaysOnTopHint, on);
     if (visible)
         show();
+}
+
+void ChatBoardWindow::setTransferCommandsEnabled(bool enabled)
+{
+    // A chat that is ending keeps its commands off whatever a transfer does.
+    if (enabled && (m_closingDone || m_inClosing))
+        return;
+    m_buttons[1]->setEnabled(enabled);
+    m_buttons[2]->setEnabled(enabled);
+    for (const char *name : {"menuWhiteBoard", "menuFtne", "menuClose"})
+        m_actions.value(QString::fromLatin1(name))->setEnabled(enabled);
+}
+
+bool ChatBoardWindow::receiveEnabled() const
+{
+    return m_actions.value(QStringLiteral("menuFrsv"))->isChecked();
+}
+
+bool ChatBoardWindow::alwaysOnTop() const
+{
+    return m_actions.value(QStringLiteral("menuAllTop"))->isChecked();
+}
+
+QString ChatBoardWindow::statusText() const
+{
+    return m_label1->text();
+}
+
+void ChatBoardWindow::setStatusText(const QString &text)
+{
+    m_label1->setText(text);
+    m_label1->adjustSize();
 }
 
 void ChatBoardWindow::forceQuit()

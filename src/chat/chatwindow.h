@@ -43,9 +43,20 @@ public:
 
     QAction *menuItem(const QString &name) const { return m_actions.value(name); }
     QAction *feelingAction(int index) const;
-    QLabel *transferLabel() const { return m_label1; } // Label1, for the file transfer
-    QTimer *timer1() const { return m_timer1; }         // for the file transfer's receiving side
     FontSizeDialog *fontSizeDialog() const { return m_fontDialog; }
+
+    // For the file transfer: Command2, Command3, menuWhiteBoard, menuFtne and
+    // menuClose together; once the closing steps ran they stay disabled.
+    void setTransferCommandsEnabled(bool enabled);
+    bool receiveEnabled() const;                       // menuFrsv is checked
+    bool alwaysOnTop() const;                          // menuAllTop is checked
+    void setTopMost(bool on);
+    QString statusText() const;                        // Label1
+    void setStatusText(const QString &text);
+
+Q_SIGNALS:
+    // The window is about to go (its destructor runs): whatever works on it stops now.
+    void unloading();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -64,7 +75,6 @@ private:
     void paste();
     void toggleTopMost();
     void forceQuit();
-    void setTopMost(bool on);
     void placeTransferWindow();
     bool confirmLoss(const QString &text);
 
@@ -76,7 +86,6 @@ private:
     QLineEdit *m_text2;
     QPushButton *m_buttons[3];
     QLabel *m_label1;
-    QTimer *m_timer1;
     QTimer *m_timer2;
     QMenu *m_menuFile = nullptr;
     QHash<QString, QAction *> m_actions;

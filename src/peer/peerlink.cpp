@@ -3,6 +3,7 @@
 #include "chat/chattext.h"
 #include "peer/peerui.h"
 #include "shell/clientcore.h"
+#include "transfer/transferprotocol.h"
 
 #include <QPointer>
 
@@ -213,9 +214,11 @@ bool PeerLink::react(const peer::Message &m)
         return true;
     case Head::BlockOk:
         s.blockAck = 1;
+        Q_EMIT fileStateChanged();
         return true;
     case Head::BlockBad:
         s.blockAck = -1;
+        Q_EMIT fileStateChanged();
         return true;
     case Head::Line:
         // A line with no chat window open belongs to no conversation: it is dropped.
@@ -235,11 +238,14 @@ bool PeerLink::react(const peer::Message &m)
         return true;
     case Head::FileReady:
         s.peerReady = 1;
+        Q_EMIT fileStateChanged();
         return true;
     case Head::FileOffer:
-        if (const auto offer = peer::parseFileOffer(m.payload)) {
+        // A malformed offer is ignored.
+        if (const auto offer = transfer::parseOffer(m.payload)) {
             s.recvFileName = offer->name;
             s.recvLastBlock = offer->lastBlock;
+            Q_EMIT fileStateChanged();
         }
         return true;
     case Head::Unknown: {

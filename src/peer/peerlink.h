@@ -48,6 +48,9 @@ public:
 Q_SIGNALS:
     // A message the receiver dispatched, for observers such as the file transfer.
     void messageReceived(const peer::Message &message);
+    // "con 999", "con 998", "con 800" or "con 810" changed the file transfer's
+    // shared state; the transfer acts on it at once instead of at its next tick.
+    void fileStateChanged();
 
 private:
     void onConnectionRequest(qintptr requestId);

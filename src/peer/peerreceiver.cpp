@@ -1,7 +1,6 @@
 #include "peer/peerreceiver.h"
 
 #include <array>
-#include <limits>
 
 namespace peer {
 
@@ -38,19 +37,6 @@ Message splitMessage(const QString &text)
     m.payload = text.size() > kHeadLength ? text.mid(kHeadLength) : QString();
     m.kind = headKind(m.head);
     return m;
-}
-
-std::optional<FileOffer> parseFileOffer(const QString &payload)
-{
-    const qsizetype slash = payload.indexOf(QLatin1Char('/'));
-    if (slash < 0)
-        return std::nullopt;
-    bool ok = false;
-    const QString number = payload.mid(slash + 1).trimmed();
-    const qlonglong value = number.toLongLong(&ok);
-    if (!ok || value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
-        return std::nullopt;
-    return FileOffer{payload.left(slash), int32_t(value)};
 }
 
 bool endsInsideCharacter(const QByteArray &bytes)

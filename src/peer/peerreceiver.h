@@ -12,7 +12,6 @@
 #include <QList>
 #include <QString>
 
-#include <cstdint>
 #include <optional>
 
 namespace peer {
@@ -48,13 +47,6 @@ struct Message {
 // Head and payload of one received message, by character position.
 Message splitMessage(const QString &text);
 Head headKind(const QString &head);
-
-struct FileOffer {
-    QString name;
-    int32_t lastBlock = 0;
-};
-// "name/number"; nothing when there is no "/" or the number is not a 32-bit integer.
-std::optional<FileOffer> parseFileOffer(const QString &payload);
 
 // True when `bytes` end with the lead byte of a double-byte character.
 bool endsInsideCharacter(const QByteArray &bytes);

@@ -140,8 +140,12 @@ void FileTransfer::sendFile()
     if (allTop)
         m_host.setTopMost(false);
     state.operationBusy = 1;
+    ++m_dialogs;
     const QString path = m_host.desktop().getOpenFileName(QStringLiteral("ファイル転送"), allFilesFilter());
+    --m_dialogs;
     state.operationBusy = 0;
+    if (m_stopped)
+        return; // the chat ended while the dialog was up
     if (allTop)
         m_host.setTopMost(true);
     if (path.isEmpty())
@@ -446,7 +450,9 @@ void FileTransfer::completeReceive()
     if (allTop)
         m_host.setTopMost(false);
     state.operationBusy = 1;
+    ++m_dialogs;
     const QString target = m_host.desktop().getSaveFileName(QStringLiteral("ファイルの保存"), m_recvName, allFilesFilter());
+    --m_dialogs;
     state.operationBusy = 0;
     if (allTop)
         m_host.setTopMost(true);
@@ -580,6 +586,8 @@ void FileTransfer::resetFileTransfer()
 
 void FileTransfer::stop()
 {
+    m_stopped = true;
+    m_timer1.stop();
     closeSendFile();
     closeReceiveFile(!m_saving);
     m_phase = SendPhase::Idle;

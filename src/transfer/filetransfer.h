@@ -33,8 +33,11 @@ public:
     // The peer protocol changed peerReady, blockAck or recvFileName; acting now
     // saves waiting for the next tick.
     void peerStateChanged();
-    // The chat ends: everything stops without lines or messages; a partial file is dropped.
+    // The chat ends: everything stops without lines or messages; a partial file
+    // is dropped. For good: a file dialog that is still up starts nothing after.
     void stop();
+    // A file dialog of this transfer is up (its caller resumes when it returns).
+    bool inDialog() const { return m_dialogs > 0; }
 
     SendPhase sendPhase() const { return m_phase; }
     bool receiving() const { return m_receiveStarted; }
@@ -98,6 +101,8 @@ private:
     int m_settleMs = 150;
     QString m_progress;
     bool m_progressOpen = false;
+    int m_dialogs = 0;
+    bool m_stopped = false;
 
     SendPhase m_phase = SendPhase::Idle;
     QFile m_sendFile;

@@ -68,19 +68,6 @@ private Q_SLOTS:
         QVERIFY(r.feed(big));
     }
 
-    void fileOffers()
-    {
-        auto offer = peer::parseFileOffer(QString::fromUtf8("写真 1.jpg/41"));
-        QVERIFY(offer);
-        QCOMPARE(offer->name, QString::fromUtf8("写真 1.jpg"));
-        QCOMPARE(offer->lastBlock, 41);
-        QVERIFY(!peer::parseFileOffer(QStringLiteral("a/b/7")));
-        QVERIFY(!peer::parseFileOffer(QStringLiteral("noslash")));
-        QVERIFY(!peer::parseFileOffer(QStringLiteral("big/2147483648")));
-        QVERIFY(!peer::parseFileOffer(QStringLiteral("word/abc")));
-        QCOMPARE(peer::parseFileOffer(QStringLiteral("max/2147483647"))->lastBlock, 2147483647);
-    }
-
     void chatTexts()
     {
         QCOMPARE(chat::feelingText(9), QString::fromUtf8("だ～～～っい嫌い"));
