@@ -183,6 +183,9 @@ void ServerClient::fail(bool tell)
 
 void ServerClient::onError(int number, const QString &description)
 {
+    // At exit the sign-off has its own single message after its wait; a
+    // socket error there would only be a second window that vanishes at once.
+    if (m_purpose == Purpose::SignOff) return;
     m_core.desktop().showMessage(QStringLiteral("Code:") + QString::number(number) + QStringLiteral(" = ") +
                                  description + kCrLf + kCrLf +
                                  QStringLiteral("接続できませんでした。しばらくしてから接続してください"));
