@@ -9,7 +9,10 @@
 #include "transfer/transfercontroller.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QTimer>
 #include <QFile>
 #include <QLabel>
 #include <QRandomGenerator>
@@ -206,6 +209,52 @@ private Q_SLOTS:
         QVERIFY(!c.b->core().state().isOpen(TransferWindow));
         QVERIFY(commandsEnabled(c.chatA));
         QVERIFY(openFiles(QStringLiteral("/one.txt")).isEmpty());
+    }
+
+    // The chat ends while B's save dialog is up: the reception still saves
+    // the file the user then chooses, and nothing is left behind.
+    void chatEndsDuringSaveDialog()
+    {
+        Chat c;
+        startChat(c);
+        if (QTest::currentTestFailed())
+            return;
+        QTemporaryDir files;
+        const QString source = QDir(files.path()).filePath(QStringLiteral("late.txt"));
+        QTemporaryDir saveDir;
+        const QString target = QDir(saveDir.path()).filePath(QStringLiteral("late.txt"));
+        QVERIFY(writeFile(source, "late but whole"));
+        c.a->desktop().setNextFileName(source);
+        // No preset answer for B: its real save dialog comes up, in its own event loop.
+        // What follows runs from inside that loop.
+        int stage = 0;
+        bool goneWhileAsked = false;
+        QTimer script;
+        QObject::connect(&script, &QTimer::timeout, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (stage == 0 && dialog && windows(*c.a).chatWindow()
+                && child<QPushButton>(windows(*c.a).chatWindow(), "Command3")->isEnabled()) {
+                QCOMPARE(dialog->selectedFiles().value(0).section(u'/', -1), QStringLiteral("late.txt"));
+                child<QPushButton>(windows(*c.a).chatWindow(), "Command3")->click();
+                stage = 1;
+            } else if (stage == 1 && dialog && !windows(*c.b).chatWindow()) {
+                goneWhileAsked = true;
+                stage = 2;
+                // The offered name stays; only the folder is the user's.
+                dialog->setDirectory(saveDir.path());
+                // As the dialog's own accept ends, without its checks of the desktop.
+                static_cast<QDialog *>(dialog)->done(QDialog::Accepted);
+            }
+        });
+        script.start(50);
+        c.chatA->menuItem(QStringLiteral("menuFtne"))->trigger();
+        QVERIFY(waitFor([&] { return stage == 2; }, 15000));
+        QVERIFY(goneWhileAsked);
+        QVERIFY(waitFor([&] { return !chatTransfer(*c.b); }));
+        QCOMPARE(readFile(target), QByteArray("late but whole"));
+        QVERIFY(!QFile::exists(QDir(c.dirB.path()).filePath(QStringLiteral("wezften.$$$"))));
+        QCOMPARE(c.b->core().state().operationBusy, int16_t(0));
+        QVERIFY(waitFor([&] { return listening(*c.a) && listening(*c.b); }, 10000));
     }
 
     // B closes the chat in the middle of a file: both sides stop, the partial
