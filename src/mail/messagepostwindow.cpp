@@ -53,6 +53,7 @@ void PostWindow::closeEvent(QCloseEvent *event)
     s.setOpen(WindowNumber::MessagePostWindow, false);
     s.postPosition = {int16_t(std::clamp(x() * kTwips, -32768, 32767)), int16_t(std::clamp(y() * kTwips, -32768, 32767))};
     event->accept();
+    Q_EMIT closing();
 }
 
 QString PostWindow::text() const
@@ -88,7 +89,9 @@ void PostWindow::command1()
         close();
         return;
     }
-    const QString question = chat::lossQuestion(m_core.entrance().name() + text());
+    // Mail goes out in UTF-8 and loses nothing; only the peer connection needs the check.
+    const bool byMail = m_core.entrance().ipText().contains(QLatin1Char('@'));
+    const QString question = byMail ? QString() : chat::lossQuestion(m_core.entrance().name() + text());
     if (!question.isEmpty()) {
         // Mark what would arrive as "?", then ask once.
         QList<QTextEdit::ExtraSelection> marks;
@@ -113,7 +116,7 @@ void PostWindow::command1()
             return;
     }
     s.messagePostMode = 1;
-    if (m_core.entrance().ipText().contains(QLatin1Char('@'))) {
+    if (byMail) {
         // The next peer connection is not a post, whatever happens here.
         s.messagePostMode = 0;
         if (!m_mailSender) {

@@ -31,6 +31,10 @@ public:
     QPushButton *button() const { return m_button; }
     QPlainTextEdit *textBox() const { return m_text; }
 
+Q_SIGNALS:
+    // The window is closing and deletes itself soon: nobody may reuse it.
+    void closing();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 

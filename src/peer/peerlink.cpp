@@ -262,6 +262,10 @@ bool PeerLink::react(const peer::Message &m)
 void PeerLink::onPeerClose()
 {
     m_core.notifyServerChat(2, QStringLiteral("1206"));
+    // A partner that vanishes mid-chat leaves the window to the user, who should
+    // know that nothing typed there reaches anyone any more.
+    if (m_core.state().isOpen(ChatWindow))
+        m_ui.addChatLine(kPartnerLeftLine);
 }
 
 void PeerLink::onPeerError(int number, const QString &description)

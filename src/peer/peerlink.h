@@ -17,6 +17,7 @@ class PeerLink final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(PeerLink)
 public:
+    inline static const QString kPartnerLeftLine = QStringLiteral("（相手との接続が切れました）");
     static constexpr int kTickMs = 100;
     static constexpr int kMaxTicks = 20;
     static constexpr qint64 kAnswerWaitMs = 20000;

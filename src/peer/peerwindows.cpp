@@ -88,6 +88,11 @@ PostWindow *PeerWindows::loadMessagePostWindow()
     if (m_post)
         return m_post;
     m_post = new PostWindow(m_client.core(), *m_link);
+    // A closed post window is on its way out; the next post gets a new one.
+    connect(m_post, &PostWindow::closing, this, [this, w = m_post.data()] {
+        if (m_post == w)
+            m_post = nullptr;
+    });
     m_client.registerWindow(WindowNumber::MessagePostWindow, m_post);
     Q_EMIT messagePostWindowCreated(m_post);
     return m_post;
