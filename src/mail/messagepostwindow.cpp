@@ -44,7 +44,9 @@ PostWindow::PostWindow(ClientCore &core, PeerLink &link, QWidget *parent)
 
 PostWindow::~PostWindow()
 {
-    m_core.state().setOpen(WindowNumber::MessagePostWindow, false);
+    // A window that closed first may already have a successor that set the flag.
+    if (!m_closed)
+        m_core.state().setOpen(WindowNumber::MessagePostWindow, false);
 }
 
 void PostWindow::closeEvent(QCloseEvent *event)
@@ -53,6 +55,7 @@ void PostWindow::closeEvent(QCloseEvent *event)
     s.setOpen(WindowNumber::MessagePostWindow, false);
     s.postPosition = {int16_t(std::clamp(x() * kTwips, -32768, 32767)), int16_t(std::clamp(y() * kTwips, -32768, 32767))};
     event->accept();
+    m_closed = true;
     Q_EMIT closing();
 }
 

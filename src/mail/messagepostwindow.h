@@ -46,4 +46,5 @@ private:
     MailSender m_mailSender;
     QPlainTextEdit *m_text;
     QPushButton *m_button;
+    bool m_closed = false; // the open flag was handed back when the window closed
 };

@@ -7,6 +7,11 @@
 namespace {
 // A closed connection still flushes what was sent; after this it is cut.
 constexpr int kLingerMs = 5000;
+// What a connection may hold unread. A handler that holds off reading (the
+// whiteboard during a file transfer) makes the rest wait in the network, so a
+// sender that does not stop slows down instead of filling our memory.
+constexpr qint64 kInboxLimit = 1024 * 1024;
+constexpr qint64 kSocketBuffer = 64 * 1024;
 } // namespace
 
 Endpoint::Endpoint(const QString &name, const QHostAddress &bindAddress, QObject *parent)
@@ -87,6 +92,7 @@ void Endpoint::connectToHost(const QString &host, quint16 port)
 void Endpoint::adopt(QTcpSocket *socket)
 {
     m_socket = socket;
+    m_socket->setReadBufferSize(kSocketBuffer);
     m_inbox.clear();
     m_decoder.reset();
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -124,7 +130,10 @@ void Endpoint::onReadyRead()
 {
     if (!m_socket)
         return;
-    const QByteArray bytes = m_socket->readAll();
+    const qint64 room = kInboxLimit - m_inbox.size();
+    if (room <= 0)
+        return;
+    const QByteArray bytes = m_socket->read(room);
     if (bytes.isEmpty())
         return;
     m_inbox += bytes;
@@ -236,6 +245,9 @@ QByteArray Endpoint::getBytes()
 {
     QByteArray out;
     out.swap(m_inbox);
+    // What waited for room comes in now.
+    if (m_socket && m_socket->bytesAvailable() > 0)
+        QMetaObject::invokeMethod(this, &Endpoint::onReadyRead, Qt::QueuedConnection);
     return out;
 }
 
