@@ -28,7 +28,10 @@ void UiDesktop::closeAll()
 
 void UiDesktop::showMessage(const QString &text)
 {
+    // Kept for tests and bounded: a stranger's noise can raise many messages.
     m_shown.append(text);
+    if (m_shown.size() > 200)
+        m_shown.removeFirst();
     if (!m_message) {
         m_message = new MessageWindow;
         // A closed window is on its way out: the next message gets a new one.
@@ -67,6 +70,8 @@ int UiDesktop::askYesNo(const QString &question)
 void UiDesktop::playSound(const QString &fileName)
 {
     m_played.append(fileName);
+    if (m_played.size() > 200)
+        m_played.removeFirst();
     if (QMediaDevices::audioOutputs().isEmpty())
         return;
     QSoundEffect *&effect = m_sounds[fileName];
