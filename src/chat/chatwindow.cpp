@@ -6,6 +6,7 @@
 #include "peer/peerlink.h"
 #include "shell/clientcore.h"
 #include "shell/icons.h"
+#include "shell/windowplacement.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -99,7 +100,7 @@ ChatBoardWindow::ChatBoardWindow(ClientCore &core, PeerLink &link, Hooks hooks, 
     SharedState &s = m_core.state();
     s.setOpen(WindowNumber::ChatWindow, true);
     resize(4700 / kTwips, 3555 / kTwips);
-    move(s.chatPosition.left / kTwips, s.chatPosition.top / kTwips);
+    placement::moveTo(this, s.chatPosition);
     s.blockAck = 0;
     s.recvFileName.clear();
     m_actions.value(QStringLiteral("menuAllTop"))->setChecked(false);
@@ -243,8 +244,7 @@ void ChatBoardWindow::runClosingSteps()
     SharedState &s = m_core.state();
     s.setOpen(WindowNumber::ChatWindow, false);
     setTopMost(false);
-    s.chatPosition = {int16_t(std::clamp(x() * kTwips, -32768, 32767)),
-                      int16_t(std::clamp(y() * kTwips, -32768, 32767))};
+    s.chatPosition = placement::positionOf(this);
     m_menuFile->setEnabled(false);
     for (QPushButton *b : m_buttons)
         b->setEnabled(false);

@@ -4,6 +4,7 @@
 #include "peer/peerlink.h"
 #include "shell/clientcore.h"
 #include "shell/icons.h"
+#include "shell/windowplacement.h"
 
 #include <QCloseEvent>
 #include <QPlainTextEdit>
@@ -13,7 +14,6 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr int kTwips = 15;
 const QString kOk = QStringLiteral("OK");
 const QString kSend = QStringLiteral("送信");
 } // namespace
@@ -39,7 +39,7 @@ PostWindow::PostWindow(ClientCore &core, PeerLink &link, QWidget *parent)
     SharedState &s = m_core.state();
     s.setOpen(WindowNumber::MessagePostWindow, true);
     if (s.postPosition.left != 0 || s.postPosition.top != 0)
-        move(s.postPosition.left / kTwips, s.postPosition.top / kTwips);
+        placement::moveTo(this, s.postPosition);
 }
 
 PostWindow::~PostWindow()
@@ -53,7 +53,7 @@ void PostWindow::closeEvent(QCloseEvent *event)
 {
     SharedState &s = m_core.state();
     s.setOpen(WindowNumber::MessagePostWindow, false);
-    s.postPosition = {int16_t(std::clamp(x() * kTwips, -32768, 32767)), int16_t(std::clamp(y() * kTwips, -32768, 32767))};
+    s.postPosition = placement::positionOf(this);
     event->accept();
     m_closed = true;
     Q_EMIT closing();

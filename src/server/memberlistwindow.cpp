@@ -1,5 +1,7 @@
 #include "server/memberlistwindow.h"
 
+#include "shell/windowplacement.h"
+
 #include "server/memberentry.h"
 #include "shell/clientcore.h"
 #include "shell/icons.h"
@@ -15,28 +17,6 @@
 
 namespace server {
 
-namespace {
-
-constexpr int kTwipsPerPixel = 15;
-
-int16_t toTwips(int pixels)
-{
-    return int16_t(std::clamp(pixels * kTwipsPerPixel, -32768, 32767));
-}
-
-// A saved position off every screen would hide the window: keep it reachable.
-QPoint placeOnScreen(const WindowPosition &saved, const QSize &size)
-{
-    const QPoint wanted(saved.left / kTwipsPerPixel, saved.top / kTwipsPerPixel);
-    const QScreen *screen = QGuiApplication::screenAt(wanted);
-    if (!screen) screen = QGuiApplication::primaryScreen();
-    if (!screen) return wanted;
-    const QRect area = screen->availableGeometry();
-    return {std::clamp(wanted.x(), area.left(), std::max(area.left(), area.right() - size.width())),
-            std::clamp(wanted.y(), area.top(), std::max(area.top(), area.bottom() - size.height()))};
-}
-
-} // namespace
 
 MemberListWindow::MemberListWindow(ClientCore &core, Hooks hooks, QWidget *parent)
     : QWidget(parent, Qt::Window), m_core(core), m_hooks(std::move(hooks))
@@ -102,7 +82,7 @@ void MemberListWindow::load()
 {
     m_core.state().setOpen(WindowNumber::MemberListWindow, true);
     adjustSize();
-    move(placeOnScreen(m_core.state().memberListPosition, size()));
+    placement::moveTo(this, m_core.state().memberListPosition);
     if (m_hooks.connectToServer) m_hooks.connectToServer();
 }
 
@@ -163,7 +143,7 @@ void MemberListWindow::closeEvent(QCloseEvent *event)
 {
     SharedState &s = m_core.state();
     s.setOpen(WindowNumber::MemberListWindow, false);
-    s.memberListPosition = {toTwips(x()), toTwips(y())};
+    s.memberListPosition = placement::positionOf(this);
     // However the window goes, registering must be possible again.
     m_core.entrance().setRegisterEnabled(true);
     event->accept();

@@ -5,6 +5,7 @@
 #include "shell/features.h"
 #include "shell/entrancewindow.h"
 #include "shell/icons.h"
+#include "shell/windowplacement.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,30 +16,6 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 
-namespace {
-
-constexpr int kTwipsPerPixel = 15;
-
-int16_t toTwips(int pixels)
-{
-    return int16_t(std::clamp(pixels * kTwipsPerPixel, -32768, 32767));
-}
-
-// A saved position that lies off every screen would hide the window; keep it reachable.
-QPoint visiblePosition(const WindowPosition &saved, const QSize &size)
-{
-    const QPoint wanted(saved.left / kTwipsPerPixel, saved.top / kTwipsPerPixel);
-    const QScreen *screen = QGuiApplication::screenAt(wanted);
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return wanted;
-    const QRect area = screen->availableGeometry();
-    return {std::clamp(wanted.x(), area.left(), std::max(area.left(), area.right() - size.width())),
-            std::clamp(wanted.y(), area.top(), std::max(area.top(), area.bottom() - size.height()))};
-}
-
-} // namespace
 
 Client::Client(const Options &options, QObject *parent)
     : QObject(parent), m_dataDir(options.dataDir), m_lock(QDir(options.dataDir).filePath(QStringLiteral("wez.lock")))
@@ -95,7 +72,7 @@ Client::StartResult Client::start()
     m_loadResult = m_core->loadFiles();
     m_entrance->adjustSize();
     if (m_loadResult != ClientCore::LoadResult::FirstStart)
-        m_entrance->move(visiblePosition(m_core->state().entrancePosition, m_entrance->size()));
+        placement::moveTo(m_entrance, m_core->state().entrancePosition);
     m_entrance->show();
     m_entrance->focusIpBox();
     if (m_loadResult == ClientCore::LoadResult::FirstStart)
@@ -185,7 +162,7 @@ void Client::shutdown()
     m_core->winsock1().close();
     delete progress;
 
-    s.entrancePosition = {toTwips(m_entrance->x()), toTwips(m_entrance->y())};
+    s.entrancePosition = placement::positionOf(m_entrance);
     // A failed save keeps the previous files whole; the temporary files stay then.
     if (m_core->saveFiles())
         m_core->deleteTemporaryFiles();
