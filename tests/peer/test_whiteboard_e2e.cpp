@@ -3,37 +3,15 @@
 // directions, and closed on both sides by either one.
 #include "peertesthelpers.h"
 
+#include "boardhelpers.h"
+
 #include "whiteboard/whiteboardlink.h"
 #include "whiteboard/whiteboardwindow.h"
 
 using namespace testsupport;
 using namespace peertest;
+using namespace boardtest;
 
-namespace {
-
-void stroke(QWidget *board, const QList<QPoint> &points)
-{
-    QWidget *surface = board->findChild<QWidget *>(QStringLiteral("surface"));
-    QVERIFY(surface);
-    QTest::mousePress(surface, Qt::LeftButton, {}, points.first());
-    for (const QPoint &p : points)
-        QTest::mouseMove(surface, p);
-    QTest::mouseRelease(surface, Qt::LeftButton, {}, points.last());
-}
-
-bool sameSegments(const whiteboard::SegmentStore &a, const whiteboard::SegmentStore &b)
-{
-    if (a.count() != b.count())
-        return false;
-    for (int i = 0; i < a.count(); ++i) {
-        const auto &x = a.at(i), &y = b.at(i);
-        if (x.x1 != y.x1 || x.y1 != y.y1 || x.x2 != y.x2 || x.y2 != y.y2 || x.color != y.color || x.width != y.width)
-            return false;
-    }
-    return true;
-}
-
-} // namespace
 
 class TestWhiteboardE2e : public QObject {
     Q_OBJECT
@@ -57,13 +35,13 @@ private Q_SLOTS:
         QCOMPARE(b->core().state().whiteboardState, int16_t(2));
         QVERIFY(waitFor([&] { return boardA->link().isConnected() && boardB->link().isConnected(); }));
 
-        stroke(boardA, {{20, 20}, {60, 40}, {120, 90}, {200, 100}});
+        stroke(surfaceOf(boardA), {{20, 20}, {60, 40}, {120, 90}, {200, 100}});
         QVERIFY(boardA->segments().count() >= 2);
         QVERIFY(waitFor([&] { return boardB->segments().count() == boardA->segments().count(); }));
         QVERIFY(sameSegments(boardA->segments(), boardB->segments()));
         QVERIFY(waitFor([&] { return boardA->picture() == boardB->picture(); }));
 
-        stroke(boardB, {{300, 200}, {310, 150}, {380, 30}});
+        stroke(surfaceOf(boardB), {{300, 200}, {310, 150}, {380, 30}});
         QVERIFY(waitFor([&] { return boardA->segments().count() == boardB->segments().count(); }));
         QVERIFY(sameSegments(boardA->segments(), boardB->segments()));
         QVERIFY(waitFor([&] { return boardA->picture() == boardB->picture(); }));

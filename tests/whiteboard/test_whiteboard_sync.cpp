@@ -2,6 +2,7 @@
 // drawn with the mouse arrive slot for slot and pixel for pixel, clears and
 // loads travel, closing either side closes both with "con 920" / "con 925".
 #include "fakehost.h"
+#include "boardhelpers.h"
 #include "testsupport.h"
 #include "whiteboard/whiteboardlink.h"
 
@@ -12,45 +13,7 @@
 
 using namespace whiteboard;
 using namespace testsupport;
-
-namespace {
-
-QWidget *surfaceOf(QWidget *w)
-{
-    return w->findChild<QWidget *>(QStringLiteral("surface"));
-}
-
-void stroke(QWidget *surface, const QList<QPoint> &points)
-{
-    QTest::mousePress(surface, Qt::LeftButton, {}, points.first());
-    for (const QPoint &p : points)
-        QTest::mouseMove(surface, p);
-    QTest::mouseRelease(surface, Qt::LeftButton, {}, points.last());
-}
-
-QAction *menuItem(QWidget *w, const char *name, int index = -1)
-{
-    const auto actions = w->findChildren<QAction *>(QLatin1String(name));
-    for (QAction *a : actions)
-        if (index < 0 || a->property("index").toInt() == index)
-            return a;
-    return nullptr;
-}
-
-bool sameSegments(const SegmentStore &a, const SegmentStore &b)
-{
-    if (a.count() != b.count())
-        return false;
-    for (int i = 0; i < a.count(); ++i) {
-        const Segment &x = a.at(i), &y = b.at(i);
-        if (x.x1 != y.x1 || x.y1 != y.y1 || x.x2 != y.x2 || x.y2 != y.y2 || x.color != y.color
-            || x.width != y.width || x.marker != y.marker)
-            return false;
-    }
-    return true;
-}
-
-} // namespace
+using namespace boardtest;
 
 class TestWhiteboardSync : public QObject {
     Q_OBJECT

@@ -2,6 +2,7 @@
 // line path, overflow, the transfer freeze, files and the questions before
 // losing drawing.
 #include "fakehost.h"
+#include "boardhelpers.h"
 #include "testsupport.h"
 #include "whiteboard/whiteboardlink.h"
 
@@ -15,31 +16,9 @@
 
 using namespace whiteboard;
 using namespace testsupport;
+using namespace boardtest;
 
 namespace {
-
-QWidget *surfaceOf(QWidget *w)
-{
-    return w->findChild<QWidget *>(QStringLiteral("surface"));
-}
-
-// Press, move through every point, release. The first movement only sets the start.
-void stroke(QWidget *surface, const QList<QPoint> &points)
-{
-    QTest::mousePress(surface, Qt::LeftButton, {}, points.first());
-    for (const QPoint &p : points)
-        QTest::mouseMove(surface, p);
-    QTest::mouseRelease(surface, Qt::LeftButton, {}, points.last());
-}
-
-QAction *menuItem(QWidget *w, const char *name, int index = -1)
-{
-    const auto actions = w->findChildren<QAction *>(QLatin1String(name));
-    for (QAction *a : actions)
-        if (index < 0 || a->property("index").toInt() == index)
-            return a;
-    return nullptr;
-}
 
 QStringList captions(QMenu *menu)
 {
