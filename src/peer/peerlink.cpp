@@ -57,19 +57,27 @@ bool PeerLink::send(const QString &message)
 
 // ---- entrance commands ----
 
-void PeerLink::chatCommand()
+bool PeerLink::hasNameAndAddress(const QString &missingAddressMessage)
 {
-    EntranceState &e = m_core.entrance();
+    const EntranceState &e = m_core.entrance();
     if (e.name().isEmpty()) {
         m_core.desktop().showMessage(QStringLiteral("名前を記入してください"));
         m_ui.focusName();
-        return;
+        return false;
     }
     if (e.ipText().isEmpty() || e.ipText() == EntranceState::kIpBoxPrompt) {
-        m_core.desktop().showMessage(QStringLiteral("ＩＰボックスに、相手のＩＰを指定してください"));
+        m_core.desktop().showMessage(missingAddressMessage);
         m_ui.focusIpBox();
-        return;
+        return false;
     }
+    return true;
+}
+
+void PeerLink::chatCommand()
+{
+    if (!hasNameAndAddress(QStringLiteral("ＩＰボックスに、相手のＩＰを指定してください")))
+        return;
+    EntranceState &e = m_core.entrance();
     const QString partner = e.ipText();
     e.addIpHistory();
     if (m_core.state().isOpen(MessagePostWindow))
@@ -87,17 +95,9 @@ void PeerLink::chatCommand()
 
 void PeerLink::postCommand()
 {
+    if (!hasNameAndAddress(QStringLiteral("ＩＰボックスに、相手のＩＰかメールアドレスを指定してください")))
+        return;
     EntranceState &e = m_core.entrance();
-    if (e.name().isEmpty()) {
-        m_core.desktop().showMessage(QStringLiteral("名前を記入してください"));
-        m_ui.focusName();
-        return;
-    }
-    if (e.ipText().isEmpty() || e.ipText() == EntranceState::kIpBoxPrompt) {
-        m_core.desktop().showMessage(QStringLiteral("ＩＰボックスに、相手のＩＰかメールアドレスを指定してください"));
-        m_ui.focusIpBox();
-        return;
-    }
     e.setPostTarget(e.ipText());
     e.addIpHistory();
     m_ui.openMessagePostWindow();

@@ -54,6 +54,8 @@ Q_SIGNALS:
     void fileStateChanged();
 
 private:
+    // Both commands need a name and a partner; says which is missing and focuses it.
+    bool hasNameAndAddress(const QString &missingAddressMessage);
     void onConnectionRequest(qintptr requestId);
     void onDataArrival();
     // Runs one message's reaction; false means "leave the handler".
