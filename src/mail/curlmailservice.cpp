@@ -76,6 +76,15 @@ public:
 
     CURL *handle() const { return m_handle; }
 
+    // TLS when the address asks for it from the first byte, else STARTTLS when the
+    // server offers it; then the account, when there is one.
+    void logIn(const MailServerAddress &address, const QString &account, const QString &password)
+    {
+        if (!address.implicitTls)
+            curl_easy_setopt(m_handle, CURLOPT_USE_SSL, long(CURLUSESSL_TRY));
+        setCredentials(account, password);
+    }
+
     void setCredentials(const QString &account, const QString &password)
     {
         m_user = account.toUtf8();
@@ -280,9 +289,7 @@ QString CurlMailService::sendMail(const QString &smtpServer, const QString &reci
     const QByteArray mailFrom = '<' + from.toUtf8() + '>';
     curl_easy_setopt(h, CURLOPT_MAIL_FROM, mailFrom.constData());
     session.setRecipient('<' + to.toUtf8() + '>');
-    if (!address.implicitTls)
-        curl_easy_setopt(h, CURLOPT_USE_SSL, long(CURLUSESSL_TRY));
-    session.setCredentials(account, password);
+    session.logIn(address, account, password);
     session.setUpload(message);
     const CURLcode code = session.perform(address.url, 0);
     return code == CURLE_OK ? QString() : session.errorText(code);
@@ -302,9 +309,7 @@ StatResult CurlMailService::statCount(const QString &pop3Server, const QString &
         return result;
     }
     CURL *h = session.handle();
-    if (!address.implicitTls)
-        curl_easy_setopt(h, CURLOPT_USE_SSL, long(CURLUSESSL_TRY));
-    session.setCredentials(account, password);
+    session.logIn(address, account, password);
     // STAT answers on its status line only; without NOBODY libcurl would
     // wait for a listing that never comes.
     curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, "STAT");
@@ -355,9 +360,7 @@ SaveResult CurlMailService::saveMessages(const QString &pop3Server, const QStrin
         return result;
     }
     CURL *h = session.handle();
-    if (!address.implicitTls)
-        curl_easy_setopt(h, CURLOPT_USE_SSL, long(CURLUSESSL_TRY));
-    session.setCredentials(account, password);
+    session.logIn(address, account, password);
 
     // The unique ids name the files, so a message saved once is never fetched again.
     curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, "UIDL");
