@@ -78,6 +78,22 @@ QByteArray readExactly(QTcpSocket &socket, qint64 n, int ms = 10000)
     return got;
 }
 
+// B is offered `name` with blocks 0..lastBlock, and `raw`, at A's address,
+// connects as the sender in place of A's transfer. Returns where B saves it.
+QString rawSenderToB(Pair &p, const QString &name, int lastBlock, QTcpSocket &raw)
+{
+    p.ta.reset();
+    p.b.partnerHost = nullptr;
+    const QString saved = p.dirB.filePath(name);
+    p.b.desk.nextSave = saved;
+    p.b.receiveControl(QStringLiteral("con 999") + name + QLatin1Char('/') + QString::number(lastBlock));
+    if (!waitFor([&] { return p.b.controlSent.contains(QStringLiteral("con 998")); }) || !raw.bind(loopback(2)))
+        return {};
+    raw.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    raw.connectToHost(loopback(3), transfer::kDataPort);
+    return raw.waitForConnected(5000) ? saved : QString();
+}
+
 } // namespace
 
 class TestTransferFlow final : public QObject {
@@ -141,19 +157,10 @@ void TestTransferFlow::endToEnd()
 void TestTransferFlow::splitBlocksAreKeptNotAskedAgain()
 {
     Pair p;
-    p.ta.reset();
-    p.b.partnerHost = nullptr;
     const QByteArray file = randomBytes(3 * 1024 + 100);
-    const QString saved = p.dirB.filePath(QStringLiteral("split.bin"));
-    p.b.desk.nextSave = saved;
-    p.b.receiveControl(QStringLiteral("con 999split.bin/3"));
-    QVERIFY(waitFor([&] { return p.b.controlSent.contains(QStringLiteral("con 998")); }));
-
     QTcpSocket raw;
-    QVERIFY(raw.bind(loopback(2)));
-    raw.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    raw.connectToHost(loopback(3), transfer::kDataPort);
-    QVERIFY(raw.waitForConnected(5000));
+    const QString saved = rawSenderToB(p, QStringLiteral("split.bin"), 3, raw);
+    QVERIFY(!saved.isEmpty());
     for (int i = 0; i <= 3; ++i) {
         const QByteArray block = file.mid(i * 1024, 1024);
         const int third = int(block.size()) / 3;
@@ -175,18 +182,10 @@ void TestTransferFlow::splitBlocksAreKeptNotAskedAgain()
 void TestTransferFlow::blocksRunTogether()
 {
     Pair p;
-    p.ta.reset();
-    p.b.partnerHost = nullptr;
     const QByteArray file = randomBytes(3 * 1024 + 5);
-    const QString saved = p.dirB.filePath(QStringLiteral("joined.bin"));
-    p.b.desk.nextSave = saved;
-    p.b.receiveControl(QStringLiteral("con 999joined.bin/3"));
-    QVERIFY(waitFor([&] { return p.b.controlSent.contains(QStringLiteral("con 998")); }));
-
     QTcpSocket raw;
-    QVERIFY(raw.bind(loopback(2)));
-    raw.connectToHost(loopback(3), transfer::kDataPort);
-    QVERIFY(raw.waitForConnected(5000));
+    const QString saved = rawSenderToB(p, QStringLiteral("joined.bin"), 3, raw);
+    QVERIFY(!saved.isEmpty());
     raw.write(file);
     QCOMPARE(readExactly(raw, 4 * 7), QByteArray("con 800").repeated(4));
     QVERIFY(waitFor([&] { return p.receiverIdle() && QFile::exists(saved); }));
