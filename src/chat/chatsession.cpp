@@ -42,6 +42,7 @@ void ChatSession::closingSteps(const QString &display, const std::function<void(
         closeWhiteboard();
     }
     m_link.send(QStringLiteral("con 120"));
+    m_link.leaveChat();
     closeWhiteboard();
     s.quietClose = 1;
     const QString entry = chat::chatLogEntry(chat::systemDate(), chat::systemTime(), display);

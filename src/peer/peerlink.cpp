@@ -26,6 +26,11 @@ PeerLink::PeerLink(ClientCore &core, PeerUi &ui, QObject *parent)
     connect(&w1, &Endpoint::closed, this, &PeerLink::onPeerClose);
     connect(&w1, &Endpoint::error, this, &PeerLink::onPeerError);
     connect(&w1, &Endpoint::connected, this, [this] { m_receiver.resetConnection(); });
+    connect(&w1, &Endpoint::stateChanged, this, &PeerLink::onPeerStateChanged);
+    m_setupDeadline.setSingleShot(true);
+    connect(&m_setupDeadline, &QTimer::timeout, this, &PeerLink::onSetupDeadline);
+    m_noticeDeadline.setSingleShot(true);
+    connect(&m_noticeDeadline, &QTimer::timeout, this, &PeerLink::onNoticeDeadline);
 
     Endpoint &w3 = core.winsock3();
     connect(&w3, &Endpoint::connectionRequest, this, &PeerLink::onNoticeRequest);
@@ -124,25 +129,82 @@ void PeerLink::onConnectionRequest(qintptr requestId)
         w1.close();
     m_receiver.resetConnection();
     w1.accept(requestId);
-    if (connected())
-        send(QStringLiteral("con 100") + kVersionText);
+    if (!connected()) return;
+    // Nobody here called anyone: losing this connection is no failed call.
+    m_core.state().quietClose = 1;
+    startConversation(true);
+    send(QStringLiteral("con 100") + kVersionText);
+}
+
+void PeerLink::startConversation(bool accepted, bool post)
+{
+    // Nothing the last connection left unread belongs to this one.
+    m_receiver.clear();
+    if (accepted)
+        m_conversation.startAccepted();
+    else
+        m_conversation.startCall(post);
+    m_setupDeadline.start(m_setupLimitMs);
+}
+
+void PeerLink::endConversation()
+{
+    const bool asking = m_conversation.phase() == peer::Phase::Asking;
+    m_conversation.end();
+    m_setupDeadline.stop();
+    // A question about a caller who is gone can no longer be answered.
+    if (asking) m_core.desktop().withdrawQuestion();
+}
+
+void PeerLink::onPeerStateChanged(int state)
+{
+    // Our own close (or a new listen) ends the conversation at once; a partner's
+    // close and an error end it through their events, after the data before them.
+    if (state == Endpoint::Closed || state == Endpoint::Listening) endConversation();
+    // However it was started (the entrance, the member list, a post), an
+    // outgoing connection is our own call.
+    else if (state == Endpoint::ResolvingHost)
+        startConversation(false, m_core.state().messagePostMode == 1);
+}
+
+void PeerLink::onSetupDeadline()
+{
+    const peer::Phase phase = m_conversation.phase();
+    if (!peer::isSettingUp(phase) || !connected()) return;
+    if (phase == peer::Phase::AwaitingAnswer) {
+        if (m_answerWaitActive) {
+            // The answer timer tells the user first.
+            m_setupDeadline.start(kAnswerGraceMs);
+            return;
+        }
+        // The user was told the partner did not answer; no second message.
+        m_core.state().quietClose = 1;
+    }
+    m_core.winsock1().close();
 }
 
 void PeerLink::onDataArrival()
 {
-    if (!m_receiver.feed(m_core.winsock1().getBytes()))
-        return;
-    // Handlers that wait (the question of "con 500") let further data events
-    // run inside them; each takes the next message from the same queue.
+    receiveChunk(m_core.winsock1().getBytes());
+}
+
+void PeerLink::receiveChunk(const QByteArray &chunk)
+{
+    if (!m_receiver.feed(chunk)) return;
+    // Data that arrives while a reaction runs waits in the queue for the loop
+    // below: no reaction ever starts inside another.
+    if (m_reacting) return;
     QPointer<PeerLink> self(this);
+    m_reacting = true;
     while (self) {
         std::optional<peer::Message> m = m_receiver.next();
-        if (!m)
-            return;
+        if (!m) break;
+        // A message that does not fit the conversation is a stranger's: dropped.
+        if (!connected() || !m_conversation.admit(m->kind, m_answerWaitActive)) continue;
         Q_EMIT messageReceived(*m);
-        if (!self || !react(*m))
-            return;
+        if (!self || !react(*m)) break;
     }
+    if (self) m_reacting = false;
 }
 
 bool PeerLink::react(const peer::Message &m)
@@ -164,7 +226,7 @@ bool PeerLink::react(const peer::Message &m)
         s.quietClose = 1;
         return true;
     case Head::Hello:
-        if (s.messagePostMode == 1) {
+        if (m_conversation.phase() == peer::Phase::PostSent) {
             const EntranceState &e = m_core.entrance();
             send(QStringLiteral("con 010") + QStringLiteral("Messege from ") + e.name() + QLatin1Char(' ') +
                  chat::systemDate() + QLatin1Char(' ') + chat::systemTime() + kCrLf + m_ui.messagePostText());
@@ -173,31 +235,35 @@ bool PeerLink::react(const peer::Message &m)
         send(QStringLiteral("con 500") + m_core.entrance().name());
         m_answerWaitStart.start();
         m_answerWaitActive = true;
+        m_setupDeadline.start(kAnswerWaitMs + kAnswerGraceMs);
         return true;
     case Head::Accepted:
         m_answerWaitActive = false;
+        m_setupDeadline.stop();
         m_ui.showChatWindow();
         m_core.notifyServerChat(1, QStringLiteral("1204"));
         return true;
     case Head::Closing:
+        // The partner has left the chat and its board with it: no handshake to wait for.
+        if (m_whiteboard.whiteboardState() != 0) {
+            m_whiteboard.setWhiteboardState(0);
+            m_ui.closeWhiteboard();
+        }
         m_ui.unloadChatWindow();
+        m_conversation.leaveChat();
         send(QStringLiteral("con 525"));
         return true;
     case Head::Request: {
         m_core.playSound(QStringLiteral("connectok.wav"));
-        QPointer<PeerLink> self(this);
-        const int answer = m_core.desktop().askYesNo(QStringLiteral("「") + m.payload +
-                                                     QStringLiteral("」さんから接続要求があります。接続しますか？"));
-        if (!self || !connected())
-            return false;
-        if (answer == -1) {
-            m_core.winsock1().close();
-            return false;
-        }
-        send(QStringLiteral("con 110"));
-        s.quietClose = 1;
-        m_core.notifyServerChat(1, QStringLiteral("1206"));
-        m_ui.showChatWindow();
+        // The caller gives up after its own answer time; so does this side.
+        m_setupDeadline.start(m_setupLimitMs + kAnswerGraceMs);
+        QString name = m.payload;
+        if (name.size() > kMaxShownName) name = name.left(kMaxShownName) + QStringLiteral("…");
+        const quint64 generation = m_conversation.generation();
+        // Asked without waiting here: the answer comes back as an event of its own.
+        m_core.desktop().askYesNoLater(
+            QStringLiteral("「") + name + QStringLiteral("」さんから接続要求があります。接続しますか？"),
+            this, [this, generation](int answer) { onRequestAnswered(generation, answer); });
         return true;
     }
     case Head::Ignored:
@@ -259,8 +325,24 @@ bool PeerLink::react(const peer::Message &m)
     return true;
 }
 
+void PeerLink::onRequestAnswered(quint64 generation, int answer)
+{
+    // An answer about a connection that is gone does nothing.
+    if (generation != m_conversation.generation() || !connected()) return;
+    if (!m_conversation.answer(answer)) {
+        m_core.winsock1().close();
+        return;
+    }
+    m_setupDeadline.stop();
+    send(QStringLiteral("con 110"));
+    m_core.state().quietClose = 1;
+    m_core.notifyServerChat(1, QStringLiteral("1206"));
+    m_ui.showChatWindow();
+}
+
 void PeerLink::onPeerClose()
 {
+    endConversation();
     m_core.notifyServerChat(2, QStringLiteral("1206"));
     // A partner that vanishes mid-chat leaves the window to the user, who should
     // know that nothing typed there reaches anyone any more.
@@ -270,6 +352,7 @@ void PeerLink::onPeerClose()
 
 void PeerLink::onPeerError(int number, const QString &description)
 {
+    endConversation();
     m_core.desktop().showMessage(socketErrorText(number, description));
     unloadConversationWindows();
 }
@@ -297,6 +380,17 @@ void PeerLink::onNoticeRequest(qintptr requestId)
     if (w3.state() != Endpoint::Closed)
         w3.close();
     w3.accept(requestId);
+    // A sender has a few seconds; one that lingers must not keep others out.
+    if (w3.state() == Endpoint::Connected) m_noticeDeadline.start(m_noticeLimitMs);
+}
+
+void PeerLink::onNoticeDeadline()
+{
+    Endpoint &w3 = m_core.winsock3();
+    if (w3.state() == Endpoint::Listening) return;
+    w3.close();
+    m_core.listenOn(w3, ClientCore::kNoticePort);
+    m_listenTicks = 0;
 }
 
 void PeerLink::onNoticeData()

@@ -3,6 +3,7 @@
 // connection (Winsock1) and its reactions, the notice listener (Winsock3),
 // the status timers Timer1 and Timer2, and the entrance commands that start a
 // chat or a message post.
+#include "peer/conversation.h"
 #include "peer/peerreceiver.h"
 #include "peer/peerwhiteboardhost.h"
 
@@ -23,6 +24,14 @@ public:
     static constexpr qint64 kAnswerWaitMs = 20000;
     static constexpr qsizetype kMaxShownPayload = 4096;
     static constexpr qsizetype kMaxNoticeChars = 65536;
+    static constexpr qsizetype kMaxShownName = 256;
+    // A connection still being set up is closed after this long at one step,
+    // so a caller that goes silent cannot keep the port from everyone else.
+    static constexpr int kSetupLimitMs = 20000;
+    // The caller's own answer timer speaks first; this side closes a little later.
+    static constexpr int kAnswerGraceMs = 5000;
+    // A notice sender has this long from its connection to be done.
+    static constexpr int kNoticeLimitMs = 5000;
 
     PeerLink(ClientCore &core, PeerUi &ui, QObject *parent = nullptr);
 
@@ -38,6 +47,15 @@ public:
     bool connected() const;
 
     bool answerWaitActive() const { return m_answerWaitActive; }
+    peer::Phase phase() const { return m_conversation.phase(); }
+    // Our chat window closed; what the partner sends after that is only its goodbye.
+    void leaveChat() { m_conversation.leaveChat(); }
+    qsizetype queuedMessages() const { return m_receiver.size(); }
+    // Shorter limits for tests.
+    void setSetupLimitMs(int ms) { m_setupLimitMs = ms; }
+    void setNoticeLimitMs(int ms) { m_noticeLimitMs = ms; }
+    // One received chunk of the control connection, as a data event delivers it.
+    void receiveChunk(const QByteArray &chunk);
     int connectTicks() const { return m_connectTicks; }
     PeerWhiteboardHost &whiteboardHost() { return m_whiteboard; }
     QTimer &timer1() { return m_timer1; }
@@ -47,7 +65,7 @@ public:
     void timer2Tick();
 
 Q_SIGNALS:
-    // A message the receiver dispatched, for observers such as the file transfer.
+    // A message that fitted the conversation and was acted on.
     void messageReceived(const peer::Message &message);
     // "con 999", "con 998", "con 800" or "con 810" changed the file transfer's
     // shared state; the transfer acts on it at once instead of at its next tick.
@@ -60,12 +78,19 @@ private:
     void onDataArrival();
     // Runs one message's reaction; false means "leave the handler".
     bool react(const peer::Message &m);
+    void onRequestAnswered(quint64 generation, int answer);
+    // The control connection began (ours or accepted) or ended.
+    void startConversation(bool accepted, bool post = false);
+    void endConversation();
+    void onSetupDeadline();
+    void onPeerStateChanged(int state);
     void onPeerClose();
     void onPeerError(int number, const QString &description);
     void unloadConversationWindows();
 
     void onNoticeRequest(qintptr requestId);
     void onNoticeData();
+    void onNoticeDeadline();
 
     ClientCore &m_core;
     PeerUi &m_ui;
@@ -77,4 +102,11 @@ private:
     int m_listenTicks = 0;
     bool m_answerWaitActive = false;
     QElapsedTimer m_answerWaitStart;
+    peer::Conversation m_conversation;
+    // True while a reaction runs: data that arrives meanwhile waits its turn.
+    bool m_reacting = false;
+    QTimer m_setupDeadline;
+    QTimer m_noticeDeadline;
+    int m_setupLimitMs = kSetupLimitMs;
+    int m_noticeLimitMs = kNoticeLimitMs;
 };

@@ -78,6 +78,13 @@ void Receiver::resetConnection()
     m_partial.clear();
 }
 
+void Receiver::clear()
+{
+    m_partial.clear();
+    m_queue.clear();
+    m_chars = 0;
+}
+
 std::optional<Message> Receiver::next()
 {
     if (m_queue.isEmpty())

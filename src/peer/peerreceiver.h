@@ -65,6 +65,8 @@ public:
     qsizetype size() const { return m_queue.size(); }
     // A new connection: nothing of the last one's half character is kept.
     void resetConnection();
+    // Drops everything queued as well.
+    void clear();
 
 private:
     QList<QString> m_queue;

@@ -1,7 +1,11 @@
 #pragma once
 // What the logic needs from the desktop. The windows implement it; tests answer it.
+#include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
+
+#include <functional>
 
 class Desktop {
 public:
@@ -11,6 +15,15 @@ public:
     virtual void showMessage(const QString &text) = 0;
     // The yes/no window; waits for the answer: 1 yes, -1 no (closing the window is no).
     virtual int askYesNo(const QString &question) = 0;
+    // The yes/no window without waiting: `answered` runs later, once, with 1 or -1,
+    // unless `context` is gone by then. Whoever asks returns to the event loop
+    // at once, so nothing it handles can run again inside the question.
+    virtual void askYesNoLater(const QString &question, QObject *context, std::function<void(int)> answered)
+    {
+        QTimer::singleShot(0, context, [this, question, answered] { answered(askYesNo(question)); });
+    }
+    // Takes a question of askYesNoLater off the screen; it is answered -1.
+    virtual void withdrawQuestion() {}
     // Plays a sound of the program asynchronously; silent without an audio device.
     virtual void playSound(const QString &fileName) = 0;
     // Opens a local file or an address with the desktop's opener.

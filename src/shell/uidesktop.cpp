@@ -42,7 +42,7 @@ void UiDesktop::showMessage(const QString &text)
     m_message->raise();
 }
 
-int UiDesktop::askYesNo(const QString &question)
+YesNoWindow *UiDesktop::showQuestion(const QString &question)
 {
     if (!m_yesNo) {
         m_yesNo = new YesNoWindow;
@@ -57,9 +57,29 @@ int UiDesktop::askYesNo(const QString &question)
     m_yesNo->raise();
     m_yesNo->activateWindow();
     Q_EMIT yesNoShown();
+    return m_yesNo;
+}
+
+void UiDesktop::askYesNoLater(const QString &question, QObject *context, std::function<void(int)> answered)
+{
+    YesNoWindow *window = showQuestion(question);
+    m_laterQuestion = window;
+    connect(window, &YesNoWindow::answered, context, [this, window, answered](int a) {
+        if (m_laterQuestion == window) m_laterQuestion = nullptr;
+        answered(a);
+    });
+}
+
+void UiDesktop::withdrawQuestion()
+{
+    if (m_laterQuestion) m_laterQuestion->close();
+}
+
+int UiDesktop::askYesNo(const QString &question)
+{
     // A nested question shares the window; every waiting caller wakes on its answer.
+    YesNoWindow *window = showQuestion(question);
     QEventLoop loop;
-    YesNoWindow *window = m_yesNo;
     connect(window, &YesNoWindow::answered, &loop, &QEventLoop::quit);
     connect(window, &QObject::destroyed, &loop, &QEventLoop::quit);
     if (m_lastAnswer == 0)

@@ -23,6 +23,8 @@ public:
 
     void showMessage(const QString &text) override;
     int askYesNo(const QString &question) override;
+    void askYesNoLater(const QString &question, QObject *context, std::function<void(int)> answered) override;
+    void withdrawQuestion() override;
     void playSound(const QString &fileName) override;
     void openUrl(const QUrl &url) override;
     QString clipboardText() override;
@@ -47,9 +49,13 @@ Q_SIGNALS:
 
 private:
     QString takeNextFileName(bool &preset);
+    // Puts the question on screen, in the one yes/no window.
+    YesNoWindow *showQuestion(const QString &question);
 
     QPointer<MessageWindow> m_message;
     QPointer<YesNoWindow> m_yesNo;
+    // The window of the question asked without waiting, while it is open.
+    QPointer<YesNoWindow> m_laterQuestion;
     int m_lastAnswer = 0;
     std::function<void(const QUrl &)> m_opener;
     QString m_nextFileName;

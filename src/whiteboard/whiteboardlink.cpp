@@ -9,8 +9,9 @@ WhiteboardLink::WhiteboardLink(const QHostAddress &bindAddress, QObject *parent)
     connect(&m_endpoint, &Endpoint::dataArrival, this, [this](qint64) { readPending(); });
 }
 
-bool WhiteboardLink::listen()
+bool WhiteboardLink::listen(const QString &partnerAddress)
 {
+    m_partner = partnerAddress;
     m_endpoint.setLocalPort(kPort);
     return m_endpoint.listen();
 }
@@ -37,6 +38,11 @@ void WhiteboardLink::onConnectionRequest(qintptr requestId)
     if (m_endpoint.state() != Endpoint::Closed)
         m_endpoint.close();
     m_endpoint.accept(requestId);
+    if (!m_partner.isEmpty() && m_endpoint.remoteHostIP() != m_partner) {
+        // Only the chat partner may draw here: back to listening for it.
+        m_endpoint.close();
+        m_endpoint.listen();
+    }
 }
 
 void WhiteboardLink::sendSegment(const Segment &segment)

@@ -21,7 +21,8 @@ public:
     explicit WhiteboardLink(const QHostAddress &bindAddress, QObject *parent = nullptr);
 
     // Opening side: listen on 1202. False when the port cannot be taken (the board then works alone).
-    bool listen();
+    // With a partner address set, a connection from anywhere else is turned away.
+    bool listen(const QString &partnerAddress = QString());
     // Invited side: connect to the partner's 1202 from any local port.
     void connectTo(const QString &partnerAddress);
     void close();
@@ -48,6 +49,7 @@ private:
     void onConnectionRequest(qintptr requestId);
 
     Endpoint m_endpoint;
+    QString m_partner;
     LineReceiver m_receiver;
     std::function<bool()> m_hold;
 };

@@ -156,7 +156,7 @@ void WhiteboardWindow::setupConnection()
     connect(m_link, &WhiteboardLink::segmentReceived, this, &WhiteboardWindow::applyReceivedSegment);
     connect(m_link, &WhiteboardLink::clearReceived, this, &WhiteboardWindow::applyReceivedClear);
     if (m_host.whiteboardState() == 1) {
-        m_link->listen();
+        m_link->listen(m_host.partnerAddress());
     } else {
         // On invitation the state is not 2 yet: this side connects to the partner.
         const QString partner = m_host.partnerAddress();
