@@ -48,44 +48,66 @@ bool ClientCore::listenOn(Endpoint &endpoint, quint16 port)
 
 ClientCore::LoadResult ClientCore::loadFiles()
 {
-    const auto personal = settingsfiles::readFile(path(kPersonalFile));
-    if (!personal)
-        return LoadResult::FirstStart;
-    const PersonalReadResult read = settingsfiles::readPersonal(*personal);
-    const PersonalSettings &v = read.values;
-    // Values read before a fault are kept, as they were read.
-    if (read.fieldsRead > 0)
-        m_entrance.setName(v.name);
-    if (read.fieldsRead > 1)
-        m_entrance.setComment(v.comment);
-    WindowPosition *targets[] = {&m_state.entrancePosition, &m_state.chatPosition, &m_state.whiteboardPosition,
-                                 &m_state.postPosition, &m_state.memberListPosition};
-    for (int i = 0; i < 5; ++i) {
-        if (read.fieldsRead > 2 + 2 * i)
-            targets[i]->left = v.positions[i].left;
-        if (read.fieldsRead > 3 + 2 * i)
-            targets[i]->top = v.positions[i].top;
-    }
-    if (read.fieldsRead > 12) {
-        m_state.proxyAddress = v.proxyAddress;
-        if (v.proxyAddress != QLatin1String("no"))
-            m_entrance.setAddressText(v.proxyAddress);
-    }
-    if (read.fieldsRead > 13)
-        m_state.serverAddress = v.serverAddress;
-    if (!read.complete())
-        return LoadResult::FirstStart;
+    using settingsfiles::FileRead;
+    const bool personal = loadPersonal();
+    const auto stopped = [personal] { return personal ? LoadResult::PlainStop : LoadResult::FirstStart; };
 
-    const auto history = settingsfiles::readFile(path(kHistoryFile));
-    if (!history)
-        return LoadResult::PlainStop;
-    m_entrance.setIpHistory(settingsfiles::readHistory(*history));
+    // The history does not hang on the personal file: whatever became of that, the
+    // addresses stay, and a history that could not be read whole is never written over.
+    const FileRead history = settingsfiles::readFile(path(kHistoryFile));
+    m_saveHistory = history.status == FileRead::Read || history.status == FileRead::Missing;
+    if (history.status != FileRead::Read) return stopped();
+    m_entrance.setIpHistory(settingsfiles::readHistory(history.bytes));
 
-    const auto mail = settingsfiles::readFile(path(QString::fromLatin1(mailsettings::kFileName)));
-    if (!mail)
-        return LoadResult::PlainStop;
-    m_state.mail = mailsettings::read(*mail);
-    return LoadResult::Complete;
+    const FileRead mail = settingsfiles::readFile(path(QString::fromLatin1(mailsettings::kFileName)));
+    if (mail.status != FileRead::Read) return stopped();
+    m_state.mail = mailsettings::read(mail.bytes);
+    return personal ? LoadResult::Complete : LoadResult::FirstStart;
+}
+
+bool ClientCore::loadPersonal()
+{
+    using settingsfiles::FileRead;
+    const QString file = path(kPersonalFile);
+    const FileRead personal = settingsfiles::readFile(file);
+    // Missing or empty: a first start, nothing to lose.
+    if (personal.status == FileRead::Missing ||
+        (personal.status == FileRead::Read && personal.bytes.isEmpty()))
+        return false;
+    if (personal.status == FileRead::Read) {
+        const PersonalReadResult read = settingsfiles::readPersonal(personal.bytes);
+        const PersonalSettings &v = read.values;
+        // Values read before a fault are kept, as they were read.
+        if (read.fieldsRead > 0) m_entrance.setName(v.name);
+        if (read.fieldsRead > 1) m_entrance.setComment(v.comment);
+        WindowPosition *targets[] = {&m_state.entrancePosition, &m_state.chatPosition,
+                                     &m_state.whiteboardPosition, &m_state.postPosition,
+                                     &m_state.memberListPosition};
+        for (int i = 0; i < 5; ++i) {
+            if (read.fieldsRead > 2 + 2 * i) targets[i]->left = v.positions[i].left;
+            if (read.fieldsRead > 3 + 2 * i) targets[i]->top = v.positions[i].top;
+        }
+        if (read.fieldsRead > 12) {
+            m_state.proxyAddress = v.proxyAddress;
+            if (v.proxyAddress != QLatin1String("no")) m_entrance.setAddressText(v.proxyAddress);
+        }
+        if (read.fieldsRead > 13) m_state.serverAddress = v.serverAddress;
+        if (read.complete()) return true;
+    }
+
+    // Damaged (short, a value out of range, too big, not a file): the fresh file
+    // written at exit must not cost the user the old one, so it goes aside first.
+    const QString damaged = QStringLiteral("設定ファイル wezpsnl.dat が壊れていました。\r\n");
+    if (settingsfiles::keepAside(file, file + QStringLiteral(".bad"))) {
+        m_desktop.showMessage(damaged + QStringLiteral("元のファイルは wezpsnl.dat.bad として残し、"
+                                                       "読み取れなかった設定には初期値を使います。"));
+    } else {
+        m_savePersonal = false;
+        m_desktop.showMessage(damaged +
+                              QStringLiteral("読み取れなかった設定には初期値を使います。"
+                                             "元のファイルはそのまま残し、今回の設定は保存しません。"));
+    }
+    return false;
 }
 
 bool ClientCore::saveFiles()
@@ -97,8 +119,11 @@ bool ClientCore::saveFiles()
                    m_state.memberListPosition};
     s.proxyAddress = m_state.proxyAddress;
     s.serverAddress = m_state.serverAddress;
-    const bool personal = settingsfiles::saveFile(path(kPersonalFile), settingsfiles::writePersonal(s));
-    const bool history = settingsfiles::saveFile(path(kHistoryFile), settingsfiles::writeHistory(m_entrance.ipHistory()));
+    const bool personal =
+        !m_savePersonal || settingsfiles::saveFile(path(kPersonalFile), settingsfiles::writePersonal(s));
+    const bool history =
+        !m_saveHistory ||
+        settingsfiles::saveFile(path(kHistoryFile), settingsfiles::writeHistory(m_entrance.ipHistory()));
     return personal && history;
 }
 

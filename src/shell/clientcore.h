@@ -45,8 +45,11 @@ public:
     // Listens on 1200 (Winsock1) or 1205 (Winsock3); on failure tells the user once, naming the port.
     bool listenOn(Endpoint &endpoint, quint16 port);
     // Reads the personal settings, the address history and the mail settings, in that order.
+    // A damaged personal file is kept aside as "wezpsnl.dat.bad" and the user told; the
+    // history is read whatever became of the personal file.
     LoadResult loadFiles();
     // Writes the personal settings and the address history; false when either could not be saved.
+    // A file that was there but could not be read whole is left as it is.
     bool saveFiles();
     // Deletes "*.tmp" and the file transfer's temporary file in the program's directory.
     void deleteTemporaryFiles();
@@ -70,6 +73,9 @@ Q_SIGNALS:
     void listenFailed(quint16 port);
 
 private:
+    // True when the personal file was read complete.
+    bool loadPersonal();
+
     QDir m_dir;
     QHostAddress m_bind;
     Desktop &m_desktop;
@@ -81,4 +87,6 @@ private:
     Endpoint m_winsock9;
     QList<quint16> m_reportedPorts;
     std::function<void()> m_signOffDialogue;
+    bool m_savePersonal = true;
+    bool m_saveHistory = true;
 };

@@ -3,9 +3,11 @@
 #include "shell/socket/cp932.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cmath>
+#include <filesystem>
 
 namespace settingsfiles {
 
@@ -119,12 +121,33 @@ QByteArray writeHistory(const QStringList &entries)
     return out;
 }
 
-std::optional<QByteArray> readFile(const QString &path, qint64 maxBytes)
+FileRead readFile(const QString &path, qint64 maxBytes)
 {
+    const QFileInfo info(path);
+    if (!info.exists()) return {FileRead::Missing, {}};
+    // A directory, a pipe or a device in a file's place is no file of ours.
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return f.read(maxBytes);
+    if (!info.isFile() || !f.open(QIODevice::ReadOnly)) return {FileRead::Unreadable, {}};
+    QByteArray bytes = f.read(maxBytes + 1);
+    if (bytes.size() > maxBytes) return {FileRead::TooBig, {}};
+    if (f.error() != QFileDevice::NoError || bytes.size() != f.size()) return {FileRead::Unreadable, {}};
+    return {FileRead::Read, bytes};
+}
+
+bool keepAside(const QString &path, const QString &aside)
+{
+    const std::filesystem::path from(QFile::encodeName(path).toStdString());
+    const std::filesystem::path to(QFile::encodeName(aside).toStdString());
+    // A file replaces a file in one step; a file and a directory only swap
+    // places once the older one is cleared away.
+    std::error_code ec;
+    std::filesystem::rename(from, to, ec);
+    if (ec == std::errc::is_a_directory || ec == std::errc::not_a_directory ||
+        ec == std::errc::directory_not_empty || ec == std::errc::file_exists) {
+        std::filesystem::remove(to, ec);
+        std::filesystem::rename(from, to, ec);
+    }
+    return !ec;
 }
 
 bool saveFile(const QString &path, const QByteArray &bytes)

@@ -45,8 +45,18 @@ QByteArray writePersonal(const PersonalSettings &settings);
 QStringList readHistory(const QByteArray &bytes);
 QByteArray writeHistory(const QStringList &entries);
 
-// Reads a file whole, up to a bound; nullopt when it cannot be read.
-std::optional<QByteArray> readFile(const QString &path, qint64 maxBytes = 4 * 1024 * 1024);
+// A file read whole, or why it was not.
+struct FileRead {
+    enum Status { Read, Missing, Unreadable, TooBig };
+    Status status = Missing;
+    QByteArray bytes;
+};
+
+// Reads a regular file whole, up to a bound; a bigger one is TooBig, never cut.
+FileRead readFile(const QString &path, qint64 maxBytes = 4 * 1024 * 1024);
+// Moves whatever stands at `path` (a file or a directory) to `aside`, replacing a
+// file or an empty directory there; false when it stays where it was.
+bool keepAside(const QString &path, const QString &aside);
 // Replaces the file whole or leaves the old one untouched.
 bool saveFile(const QString &path, const QByteArray &bytes);
 

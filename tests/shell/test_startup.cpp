@@ -7,6 +7,7 @@
 #include "testsupport.h"
 
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -45,7 +46,26 @@ template <typename T> T *child(QWidget *w, const char *name)
 const QByteArray kPersonal = sjis("山田 太郎\r\nこんにちは, \"みなさん\"\r\n-150\r\n 300\r\n 1\r\n 2\r\n 3\r\n 4\r\n"
                                   " 5\r\n 6\r\n 7\r\n 8\r\n10.1.1.1\r\n127.0.0.1\r\n");
 
+const QByteArray kHistory = "10.0.0.2\r\nfriend@example.org\r\n10.0.0.3\r\n";
+
+// Sets up whatever stands where the personal file belongs.
+using Prepare = std::function<void(const QString &personalPath)>;
+enum Outcome { Quiet, KeptAside, LeftInPlace };
+
+// A file's size and digest, or a directory's entries: "unchanged" then means the same for both.
+QByteArray fingerprint(const QString &path)
+{
+    if (QFileInfo(path).isDir())
+        return QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).join(u'/').toUtf8();
+    QFile f(path);
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    if (!f.open(QIODevice::ReadOnly) || !hash.addData(&f)) return {};
+    return QByteArray::number(f.size()) + hash.result();
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Prepare)
 
 class TestStartup : public QObject {
     Q_OBJECT
@@ -64,6 +84,7 @@ private Q_SLOTS:
         QCOMPARE(client->core().winsock1().state(), int(Endpoint::Listening));
         QCOMPARE(client->core().winsock3().state(), int(Endpoint::Listening));
         QCOMPARE(client->entranceWindow()->windowTitle(), QStringLiteral("Wez Entrance"));
+        QCOMPARE(client->desktop().shownMessages(), QStringList());
     }
 
     void restoresSettingsAndHistory()
@@ -103,8 +124,77 @@ private Q_SLOTS:
         QCOMPARE(client->loadResult(), ClientCore::LoadResult::FirstStart);
         QCOMPARE(client->core().entrance().name(), QString::fromUtf8("花子"));
         QCOMPARE(client->core().state().entrancePosition.left, int16_t(15));
-        QVERIFY(client->core().entrance().ipHistory().isEmpty());
+        QCOMPARE(client->core().entrance().ipHistory(), QStringList{"10.0.0.2"});
         QCOMPARE(opened.size(), 1);
+    }
+
+    void damagedFileCostsNoHistory_data()
+    {
+        QTest::addColumn<Prepare>("prepare");
+        QTest::addColumn<QByteArray>("history");
+        QTest::addColumn<int>("outcome");
+        auto bytes = [](const QByteArray &b) { return Prepare([b](const QString &p) { writeFile(p, b); }); };
+        const QByteArray thirteen = kPersonal.left(kPersonal.indexOf("127.0.0.1"));
+        QByteArray outOfRange = kPersonal;
+        outOfRange.replace("\r\n 1\r\n", "\r\n 99999\r\n");
+        QTest::newRow("13 lines, older .bad replaced") << Prepare([=](const QString &p) {
+            writeFile(p, thirteen);
+            writeFile(p + ".bad", "older damage");
+        }) << kHistory << int(KeptAside);
+        QTest::newRow("position 99999") << bytes(outOfRange) << kHistory << int(KeptAside);
+        QTest::newRow("100 MB") << Prepare([](const QString &p) {
+            QFile f(p);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("garbage") && f.resize(100 << 20));
+        }) << kHistory << int(KeptAside);
+        QTest::newRow("directory") << Prepare([](const QString &p) {
+            QDir().mkpath(p);
+            writeFile(p + "/note.txt", "x");
+        }) << kHistory << int(KeptAside);
+        QTest::newRow(".bad cannot be replaced") << Prepare([=](const QString &p) {
+            writeFile(p, thirteen);
+            QDir().mkpath(p + ".bad/kept");
+        }) << kHistory << int(LeftInPlace);
+        QTest::newRow("history over 4 MiB")
+            << bytes(kPersonal) << QByteArray("10.0.0.9\r\n").repeated(500000) << int(Quiet);
+        QTest::newRow("no personal file") << Prepare([](const QString &) {}) << kHistory << int(Quiet);
+        QTest::newRow("empty personal file") << bytes({}) << kHistory << int(Quiet);
+    }
+
+    void damagedFileCostsNoHistory()
+    {
+        QFETCH(Prepare, prepare);
+        QFETCH(QByteArray, history);
+        QFETCH(int, outcome);
+        QTemporaryDir dir;
+        const QString personal = dir.filePath("wezpsnl.dat"), bad = personal + ".bad",
+                      list = dir.filePath("weziplist.dat");
+        prepare(personal);
+        writeFile(list, history);
+        const QByteArray before = fingerprint(personal), badBefore = fingerprint(bad);
+        auto client = makeClient(dir.path(), 2);
+        QCOMPARE(client->start(), Client::StartResult::Started);
+        if (history == kHistory) QCOMPARE(client->core().entrance().ipHistory().size(), 3);
+        client->shutdown();
+        QCOMPARE(readFile(list), history);
+        const QStringList shown = client->desktop().shownMessages();
+        if (outcome == Quiet) {
+            QCOMPARE(shown, QStringList());
+            QCOMPARE(fingerprint(bad), badBefore);
+            return;
+        }
+        const char *text =
+            outcome == KeptAside
+                ? "元のファイルは wezpsnl.dat.bad として残し、読み取れなかった設定には初期値を使います。"
+                : "読み取れなかった設定には初期値を使います。"
+                  "元のファイルはそのまま残し、今回の設定は保存しません。";
+        QCOMPARE(shown, QStringList{QString::fromUtf8("設定ファイル wezpsnl.dat が壊れていました。\r\n") +
+                                    QString::fromUtf8(text)});
+        // Kept aside: the old bytes under .bad and a fresh file in place. Left in place: both as they were.
+        QCOMPARE(fingerprint(outcome == KeptAside ? bad : personal), before);
+        if (outcome == KeptAside)
+            QVERIFY(settingsfiles::readPersonal(readFile(personal)).complete());
+        else
+            QCOMPARE(fingerprint(bad), badBefore);
     }
 
     void secondCopyOnSameDirectoryStaysOut()
