@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <tuple>
 
 namespace {
 
@@ -169,8 +170,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Consent as this harness sees it: ours needs "con 100" and then "con 110".
     bool helloSeen = false;
     size_t at = 1;
+    const SharedState &st = h.core.state();
     while (at < size) {
         const uint8_t op = data[at++];
+        const bool openBefore = h.ui.chatOpen;
+        const auto transferBefore =
+            std::make_tuple(st.recvFileName, st.recvLastBlock, st.peerReady, st.blockAck);
         switch (op % 4) {
         case 0:
         case 1: {
@@ -193,7 +198,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
             break;
         }
-        if (!h.ui.chatOpen && h.core.state().recvFileName.size() + h.core.state().peerReady > 0)
+        if (!openBefore &&
+            transferBefore != std::make_tuple(st.recvFileName, st.recvLastBlock, st.peerReady, st.blockAck))
             violated("transfer state changed outside a chat");
         if (h.desktop.shownOutsideChat > 0) violated("a stranger's message shown outside a chat");
         if (h.link.queuedMessages() > peer::Receiver::kMaxQueuedChars)
