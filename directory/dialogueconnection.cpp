@@ -9,8 +9,10 @@
 
 namespace directory {
 
-DialogueConnection::DialogueConnection(QTcpSocket *socket, DirectoryServer &server, int idleTimeoutMs)
-    : QObject(&server), m_socket(socket), m_server(server), m_idle(new QTimer(this))
+DialogueConnection::DialogueConnection(QTcpSocket *socket, DirectoryServer &server, int idleTimeoutMs,
+                                       int exchangeLimitMs)
+    : QObject(&server), m_socket(socket), m_server(server), m_idle(new QTimer(this)),
+      m_deadline(new QTimer(this))
 {
     m_socket->setParent(this);
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -19,12 +21,18 @@ DialogueConnection::DialogueConnection(QTcpSocket *socket, DirectoryServer &serv
     m_idle->setSingleShot(true);
     m_idle->setInterval(idleTimeoutMs);
     connect(m_idle, &QTimer::timeout, this, [this] { drop(QStringLiteral("silent too long")); });
+    // Every message restarts the silence limit, so a trickle of them would hold the
+    // connection for ever; this one counts from the start and is never restarted.
+    m_deadline->setSingleShot(true);
+    m_deadline->setInterval(exchangeLimitMs);
+    connect(m_deadline, &QTimer::timeout, this, [this] { drop(QStringLiteral("exchange took too long")); });
     connect(m_socket, &QIODevice::readyRead, this, &DialogueConnection::onReadyRead);
     connect(m_socket, &QAbstractSocket::disconnected, this, &QObject::deleteLater);
     connect(m_socket, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
         if (m_socket->state() != QAbstractSocket::ConnectedState) deleteLater();
     });
     m_idle->start();
+    m_deadline->start();
     send(QStringLiteral("SRV 099"));
 }
 
@@ -66,8 +74,10 @@ void DialogueConnection::handle(const Request &request)
             m_server.log(QStringLiteral("%1 asked for its address").arg(m_host));
             return send(QStringLiteral("SRV 710") + m_host);
         case RequestCode::SignOff: {
-            const QString address = DirectoryServer::usableAddress(request.payload);
-            m_server.signOff(address.isEmpty() ? m_host : address, m_host);
+            QString address = DirectoryServer::usableAddress(request.payload);
+            if (address.isEmpty()) address = m_host;
+            if (!m_server.signOff(address, m_host))
+                return drop(QStringLiteral("tried to sign off %1, which is not theirs").arg(address));
             // The client closes on the end of a list, so this lets its sign-off finish at once.
             return send(QStringLiteral("SRV 540"));
         }
@@ -79,6 +89,9 @@ void DialogueConnection::handle(const Request &request)
         // An idle caption or a typo is not an address others could call; the connection's is.
         m_address = DirectoryServer::usableAddress(request.payload);
         if (m_address.isEmpty()) m_address = m_host;
+        // Refused here already, so a stranger learns nothing from the steps that would follow.
+        if (!m_server.mayChange(m_address, m_host))
+            return drop(QStringLiteral("tried to register over %1, which is not theirs").arg(m_address));
         m_step = Step::WantName;
         return send(QStringLiteral("SRV 510"));
     case Step::WantName:
@@ -90,7 +103,9 @@ void DialogueConnection::handle(const Request &request)
         return send(QStringLiteral("SRV 520"));
     case Step::WantComment:
         if (request.code != RequestCode::Comment) return unexpected();
-        m_server.storeMember(m_address, m_name, request.payload, m_host);
+        // Checked again: the entry may have changed hands while this dialogue ran.
+        if (!m_server.storeMember(m_address, m_name, request.payload, m_host))
+            return drop(QStringLiteral("tried to register over %1, which is not theirs").arg(m_address));
         m_step = Step::Listing;
         m_cursor = 0;
         m_listed = 0;
@@ -128,6 +143,7 @@ void DialogueConnection::drop(const QString &why)
     m_server.log(QStringLiteral("%1 dropped: %2").arg(m_host, why));
     m_buffer.clear();
     m_idle->stop();
+    m_deadline->stop();
     m_socket->abort();
     deleteLater();
 }

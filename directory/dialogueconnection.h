@@ -17,8 +17,9 @@ class DialogueConnection final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(DialogueConnection)
 public:
-    // Takes ownership of `socket`; deletes itself when the connection ends.
-    DialogueConnection(QTcpSocket *socket, DirectoryServer &server, int idleTimeoutMs);
+    // Takes ownership of `socket`; deletes itself when the connection ends: at the latest
+    // `idleTimeoutMs` after the last message or `exchangeLimitMs` after it began.
+    DialogueConnection(QTcpSocket *socket, DirectoryServer &server, int idleTimeoutMs, int exchangeLimitMs);
     ~DialogueConnection() override;
 
 private:
@@ -33,6 +34,7 @@ private:
     QTcpSocket *m_socket;
     DirectoryServer &m_server;
     QTimer *m_idle;
+    QTimer *m_deadline;
     QString m_host;
     QByteArray m_buffer;
     Step m_step = Step::Ready;

@@ -18,6 +18,9 @@ namespace {
 // Chat marks are kept for people we do not list yet too; this bounds them.
 constexpr qsizetype maxChatMarks = 100000;
 
+// What one client needs at once: a dialogue and a chat notice.
+constexpr int busyShare = 2;
+
 qint64 now()
 {
     return QDateTime::currentSecsSinceEpoch();
@@ -65,6 +68,10 @@ bool DirectoryServer::start(QString *error)
     }
     const int expired = expireNow();
     if (expired > 0) log(QStringLiteral("%1 members expired while we were down").arg(expired));
+    // A lower limit than the last run had, or a database from before there was one.
+    const qsizetype trimmed = m_store.trim(m_config.maxMembersPerHost).size();
+    noteWriteError();
+    if (trimmed > 0) log(QStringLiteral("%1 members over the limit per address dropped").arg(trimmed));
 
     const auto listenOn = [&](quint16 port) -> QTcpServer * {
         auto *server = new QTcpServer(this);
@@ -138,13 +145,21 @@ bool DirectoryServer::admit(QTcpSocket *socket)
     QString why;
     if (m_connections >= m_config.maxConnections)
         why = QStringLiteral("%1 connections open").arg(m_connections);
-    else if (m_perHost.value(host) >= m_config.maxPerHost)
+    else if (m_perHost.value(host) >= shareOfOneHost())
         why = QStringLiteral("%1 connections open from there").arg(m_perHost.value(host));
     if (why.isEmpty()) return true;
     log(QStringLiteral("%1 turned away: %2").arg(host, why));
     socket->abort();
     socket->deleteLater();
     return false;
+}
+
+int DirectoryServer::shareOfOneHost() const
+{
+    // Once half the room is taken, nobody gets more than one client's worth, so a few
+    // addresses holding their full share cannot fill the rest.
+    if (m_connections * 2 >= m_config.maxConnections) return std::min(m_config.maxPerHost, busyShare);
+    return m_config.maxPerHost;
 }
 
 void DirectoryServer::adopt(QObject *connection, const QString &host)
@@ -162,7 +177,7 @@ void DirectoryServer::acceptDialogue()
     while (QTcpSocket *socket = m_dialogue->nextPendingConnection()) {
         if (!admit(socket)) continue;
         const QString host = peerText(socket);
-        adopt(new DialogueConnection(socket, *this, m_config.idleTimeoutMs), host);
+        adopt(new DialogueConnection(socket, *this, m_config.idleTimeoutMs, m_config.exchangeLimitMs), host);
     }
 }
 
@@ -191,26 +206,40 @@ QString DirectoryServer::entryText(const Member &m) const
            (isChatting(m) ? chatMark() : QString()) + m.comment;
 }
 
-void DirectoryServer::storeMember(const QString &address, const QString &name, const QString &comment,
+bool DirectoryServer::mayChange(const QString &address, const QString &host) const
+{
+    const Member *m = m_store.find(address);
+    return !m || m->host == host || address == host;
+}
+
+bool DirectoryServer::storeMember(const QString &address, const QString &name, const QString &comment,
                                   const QString &host)
 {
+    if (!mayChange(address, host)) return false;
     const bool known = m_store.find(address) != nullptr;
-    m_store.put(address, name, comment, host, now());
+    const QStringList dropped = m_store.put(address, name, comment, host, now(), m_config.maxMembersPerHost);
     noteWriteError();
     log(QStringLiteral("%1 %2 %3 as %4")
             .arg(host, known ? QStringLiteral("re-registered") : QStringLiteral("registered"), address,
                  name));
+    for (const QString &a : dropped) {
+        log(QStringLiteral("%1 dropped %2 to stay within its limit").arg(host, a));
+        Q_EMIT memberRemoved(a);
+    }
     Q_EMIT memberStored(address);
+    return true;
 }
 
-void DirectoryServer::signOff(const QString &address, const QString &host)
+bool DirectoryServer::signOff(const QString &address, const QString &host)
 {
+    if (!mayChange(address, host)) return false;
     const bool removed = m_store.remove(address);
     noteWriteError();
     m_chatting.remove(address);
     log(QStringLiteral("%1 signed off %2%3")
             .arg(host, address, removed ? QString() : QStringLiteral(" (not listed)")));
     if (removed) Q_EMIT memberRemoved(address);
+    return true;
 }
 
 void DirectoryServer::heardFrom(const QString &host)

@@ -22,9 +22,11 @@ struct ServerConfig {
     quint16 dialoguePort = 1203;
     QList<quint16> statusPorts = {1204, 1206};
     int idleTimeoutMs = 30000;          // a connection that stays silent this long is dropped
+    int exchangeLimitMs = 60000;        // however busy, a connection ends this long after it came
     qint64 expireAfterSecs = 24 * 3600; // members not heard from this long are dropped
     int maxConnections = 1000;          // beyond this, new connections are turned away
     int maxPerHost = 20;                // so one address cannot crowd out everyone else
+    int maxMembersPerHost = 4;          // entries one address may keep listed
 };
 
 class DirectoryServer final : public QObject {
@@ -50,10 +52,12 @@ public:
     QString entryText(const Member &m) const;
     bool isChatting(const Member &m) const;
 
-    // Used by the connections.
-    void storeMember(const QString &address, const QString &name, const QString &comment,
+    // Used by the connections. Only the host that registered an entry, or the host at its
+    // address, may replace or remove it; storeMember and signOff refuse anyone else.
+    bool mayChange(const QString &address, const QString &host) const;
+    bool storeMember(const QString &address, const QString &name, const QString &comment,
                      const QString &host);
-    void signOff(const QString &address, const QString &host);
+    bool signOff(const QString &address, const QString &host);
     void heardFrom(const QString &host);
     void setChatting(const QString &host, bool chatting);
     const Member *memberAfter(qint64 seq) const { return m_store.nextAfter(seq); }
@@ -74,6 +78,7 @@ private:
     void acceptDialogue();
     void acceptStatus(QTcpServer *server);
     bool admit(QTcpSocket *socket);
+    int shareOfOneHost() const;
     void adopt(QObject *connection, const QString &host);
     void noteWriteError();
 

@@ -8,6 +8,7 @@
 #include <QSocketNotifier>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
@@ -67,6 +68,10 @@ int main(int argc, char **argv)
     const QCommandLineOption idle(QStringLiteral("idle-timeout"),
                                   QStringLiteral("Drop a connection silent this long (default 30)."),
                                   QStringLiteral("SECONDS"), QStringLiteral("30"));
+    const QCommandLineOption exchange(
+        QStringLiteral("exchange-limit"),
+        QStringLiteral("Drop a connection this long after it came, however busy (default 60)."),
+        QStringLiteral("SECONDS"), QStringLiteral("60"));
     const QCommandLineOption expire(QStringLiteral("expire-after"),
                                     QStringLiteral("Drop members not heard from this long (default 86400)."),
                                     QStringLiteral("SECONDS"), QStringLiteral("86400"));
@@ -75,8 +80,14 @@ int main(int argc, char **argv)
                                      QStringLiteral("N"), QStringLiteral("1000"));
     const QCommandLineOption perHost(
         QStringLiteral("max-per-host"),
-        QStringLiteral("Connections served at once from one address (default 20)."), QStringLiteral("N"),
-        QStringLiteral("20"));
+        QStringLiteral("Connections served at once from one address (default 20; at most 2 once half "
+                       "of --max-connections are open)."),
+        QStringLiteral("N"), QStringLiteral("20"));
+    const QCommandLineOption membersPerHost(
+        QStringLiteral("max-members-per-host"),
+        QStringLiteral("Entries one address may keep listed; a new one replaces its least recently "
+                       "heard from (default 4)."),
+        QStringLiteral("N"), QStringLiteral("4"));
     const QCommandLineOption notice(QStringLiteral("notice"),
                                     QStringLiteral("Send TEXT as a notice to every member, then exit."),
                                     QStringLiteral("TEXT"));
@@ -87,7 +98,8 @@ int main(int argc, char **argv)
         QStringLiteral("notice-port"),
         QStringLiteral("With --notice: the clients' notice port (default 1205)."), QStringLiteral("PORT"),
         QStringLiteral("1205"));
-    cli.addOptions({bind, database, idle, expire, maxConn, perHost, notice, noticeTo, noticePort});
+    cli.addOptions({bind, database, idle, exchange, expire, maxConn, perHost, membersPerHost, notice,
+                    noticeTo, noticePort});
     cli.process(app);
 
     directory::ServerConfig config;
@@ -102,17 +114,21 @@ int main(int argc, char **argv)
         QDir().mkpath(dir);
         config.database = dir + QStringLiteral("/members.sqlite");
     }
-    bool ok1 = false, ok2 = false, ok3 = false, ok4 = false;
-    const int idleSecs = cli.value(idle).toInt(&ok1);
-    config.idleTimeoutMs = idleSecs > 0 && idleSecs <= 86400 ? idleSecs * 1000 : 0;
-    config.expireAfterSecs = cli.value(expire).toLongLong(&ok2);
-    config.maxConnections = cli.value(maxConn).toInt(&ok3);
-    config.maxPerHost = cli.value(perHost).toInt(&ok4);
-    if (!ok1 || !ok2 || !ok3 || !ok4 || config.idleTimeoutMs <= 0 || config.expireAfterSecs <= 0 ||
-        config.expireAfterSecs > 10LL * 365 * 86400 || config.maxConnections <= 0 || config.maxPerHost <= 0) {
+    bool ok[6] = {};
+    const auto milliseconds = [](int secs) { return secs > 0 && secs <= 86400 ? secs * 1000 : 0; };
+    config.idleTimeoutMs = milliseconds(cli.value(idle).toInt(&ok[0]));
+    config.exchangeLimitMs = milliseconds(cli.value(exchange).toInt(&ok[1]));
+    config.expireAfterSecs = cli.value(expire).toLongLong(&ok[2]);
+    config.maxConnections = cli.value(maxConn).toInt(&ok[3]);
+    config.maxPerHost = cli.value(perHost).toInt(&ok[4]);
+    config.maxMembersPerHost = cli.value(membersPerHost).toInt(&ok[5]);
+    if (!std::all_of(std::begin(ok), std::end(ok), [](bool b) { return b; }) || config.idleTimeoutMs <= 0 ||
+        config.exchangeLimitMs <= 0 || config.expireAfterSecs <= 0 ||
+        config.expireAfterSecs > 10LL * 365 * 86400 || config.maxConnections <= 0 || config.maxPerHost <= 0 ||
+        config.maxMembersPerHost <= 0) {
         fail(QStringLiteral(
-            "--idle-timeout (up to 86400), --expire-after, --max-connections and --max-per-host "
-            "take positive numbers"));
+            "--idle-timeout and --exchange-limit (up to 86400), --expire-after, "
+            "--max-connections, --max-per-host and --max-members-per-host take positive numbers"));
         return 2;
     }
 

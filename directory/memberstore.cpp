@@ -1,6 +1,7 @@
 #include "directory/memberstore.h"
 
 #include <QAtomicInt>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -25,12 +26,37 @@ QString nextConnectionName()
 struct MemberStore::Db {
     QString connection;
     QSqlDatabase db;
+    QSqlQuery upsert;
+    QSqlQuery erase;
     ~Db()
     {
+        upsert = QSqlQuery();
+        erase = QSqlQuery();
         db.close();
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(connection);
     }
+};
+
+// Writes made while one is alive go to disk as one transaction: a thousand
+// updates then cost one commit, not a thousand.
+class MemberStore::Batch final {
+    Q_DISABLE_COPY_MOVE(Batch)
+public:
+    explicit Batch(MemberStore &store) : m_store(store)
+    {
+        if (m_store.m_db) m_open = m_store.m_db->db.transaction();
+    }
+    ~Batch()
+    {
+        if (!m_open || m_store.m_db->db.commit()) return;
+        m_store.m_writeError = m_store.m_db->db.lastError().text();
+        m_store.m_db->db.rollback();
+    }
+
+private:
+    MemberStore &m_store;
+    bool m_open = false;
 };
 
 MemberStore::MemberStore() = default;
@@ -41,6 +67,7 @@ bool MemberStore::open(const QString &path, QString *error)
     m_db.reset();
     m_members.clear();
     m_index.clear();
+    m_byHost.clear();
     m_lastSeq = 0;
     if (path.isEmpty()) return true;
 
@@ -83,21 +110,39 @@ bool MemberStore::open(const QString &path, QString *error)
             continue; // a hand-edited file must not break the list order
         m_lastSeq = m.seq;
         m_index.insert(m.address, m_members.size());
+        m_byHost[m.host].append(m.address);
         m_members.append(m);
+    }
+    db->upsert = QSqlQuery(db->db);
+    db->erase = QSqlQuery(db->db);
+    if (!db->upsert.prepare(QStringLiteral(
+            "INSERT INTO members (address, name, comment, host, seq, last_seen) VALUES (?, ?, ?, ?, ?, ?) "
+            "ON CONFLICT(address) DO UPDATE SET name = excluded.name, comment = excluded.comment, "
+            "host = excluded.host, last_seen = excluded.last_seen")) ||
+        !db->erase.prepare(QStringLiteral("DELETE FROM members WHERE address = ?"))) {
+        if (error) *error = db->db.lastError().text();
+        return false;
     }
     m_db = std::move(db);
     return true;
 }
 
-void MemberStore::put(const QString &address, const QString &name, const QString &comment,
-                      const QString &host, qint64 now)
+QStringList MemberStore::put(const QString &address, const QString &name, const QString &comment,
+                             const QString &host, qint64 now, int maxPerHost)
 {
+    Batch batch(*this);
     const auto it = m_index.constFind(address);
     Member *m;
     if (it != m_index.cend()) {
         m = &m_members[*it];
+        if (m->host != host) {
+            m_byHost[m->host].removeOne(address);
+            if (m_byHost[m->host].isEmpty()) m_byHost.remove(m->host);
+            m_byHost[host].append(address);
+        }
     } else {
         m_index.insert(address, m_members.size());
+        m_byHost[host].append(address);
         m_members.append(Member{});
         m = &m_members.last();
         m->seq = ++m_lastSeq;
@@ -108,6 +153,20 @@ void MemberStore::put(const QString &address, const QString &name, const QString
     m->host = host;
     m->lastSeen = now;
     write(*m);
+
+    QStringList dropped;
+    while (maxPerHost > 0 && countFrom(host) > maxPerHost) {
+        const Member *oldest = nullptr;
+        for (const QString &a : m_byHost.value(host)) {
+            const Member *other = find(a);
+            if (a != address && (!oldest || other->lastSeen < oldest->lastSeen)) oldest = other;
+        }
+        // A copy: removing the member frees the string a reference would point into.
+        const QString victim = oldest->address;
+        dropped << victim;
+        remove(victim);
+    }
+    return dropped;
 }
 
 bool MemberStore::remove(const QString &address)
@@ -115,6 +174,9 @@ bool MemberStore::remove(const QString &address)
     const auto it = m_index.constFind(address);
     if (it == m_index.cend()) return false;
     const qsizetype at = *it;
+    const QString host = m_members[at].host;
+    m_byHost[host].removeOne(address);
+    if (m_byHost[host].isEmpty()) m_byHost.remove(host);
     m_members.removeAt(at);
     m_index.remove(address);
     reindex(at);
@@ -124,11 +186,20 @@ bool MemberStore::remove(const QString &address)
 
 void MemberStore::touch(const QString &host, qint64 now)
 {
-    for (Member &m : m_members) {
-        if ((m.host == host || m.address == host) && now - m.lastSeen >= touchGranularity) {
-            m.lastSeen = now;
-            write(m);
-        }
+    QList<qsizetype> stale;
+    const auto consider = [&](qsizetype at) {
+        if (now - m_members[at].lastSeen >= touchGranularity) stale << at;
+    };
+    for (const QString &a : m_byHost.value(host))
+        consider(m_index.value(a));
+    // The entry at the host's own address, when it was registered from elsewhere.
+    const auto own = m_index.constFind(host);
+    if (own != m_index.cend() && m_members[*own].host != host) consider(*own);
+    if (stale.isEmpty()) return;
+    Batch batch(*this);
+    for (qsizetype at : std::as_const(stale)) {
+        m_members[at].lastSeen = now;
+        write(m_members[at]);
     }
 }
 
@@ -138,13 +209,27 @@ int MemberStore::expire(qint64 cutoff)
     for (const Member &m : std::as_const(m_members)) {
         if (m.lastSeen < cutoff) gone << m.address;
     }
-    if (gone.isEmpty()) return 0;
-    m_members.removeIf([cutoff](const Member &m) { return m.lastSeen < cutoff; });
-    m_index.clear();
-    reindex(0);
-    for (const QString &a : std::as_const(gone))
-        erase(a);
+    dropAll(gone);
     return int(gone.size());
+}
+
+QStringList MemberStore::trim(int maxPerHost)
+{
+    QStringList gone;
+    if (maxPerHost <= 0) return gone;
+    for (auto it = m_byHost.cbegin(); it != m_byHost.cend(); ++it) {
+        if (it->size() <= maxPerHost) continue;
+        QList<const Member *> from;
+        for (const QString &a : *it)
+            from << find(a);
+        std::sort(from.begin(), from.end(), [](const Member *a, const Member *b) {
+            return a->lastSeen != b->lastSeen ? a->lastSeen > b->lastSeen : a->seq > b->seq;
+        });
+        for (qsizetype i = maxPerHost; i < from.size(); ++i)
+            gone << from[i]->address;
+    }
+    dropAll(gone);
+    return gone;
 }
 
 const Member *MemberStore::nextAfter(qint64 seq) const
@@ -173,29 +258,44 @@ void MemberStore::reindex(qsizetype from)
         m_index.insert(m_members[i].address, i);
 }
 
+void MemberStore::rebuildIndexes()
+{
+    m_index.clear();
+    m_byHost.clear();
+    reindex(0);
+    for (const Member &m : std::as_const(m_members))
+        m_byHost[m.host].append(m.address);
+}
+
+void MemberStore::dropAll(const QStringList &addresses)
+{
+    if (addresses.isEmpty()) return;
+    const QSet<QString> gone(addresses.cbegin(), addresses.cend());
+    m_members.removeIf([&gone](const Member &m) { return gone.contains(m.address); });
+    rebuildIndexes();
+    Batch batch(*this);
+    for (const QString &a : gone)
+        erase(a);
+}
+
 void MemberStore::write(const Member &m)
 {
     if (!m_db) return;
-    QSqlQuery q(m_db->db);
-    q.prepare(QStringLiteral(
-        "INSERT INTO members (address, name, comment, host, seq, last_seen) VALUES (?, ?, ?, ?, ?, ?) "
-        "ON CONFLICT(address) DO UPDATE SET name = excluded.name, comment = excluded.comment, "
-        "host = excluded.host, last_seen = excluded.last_seen"));
-    q.addBindValue(m.address);
-    q.addBindValue(m.name);
-    q.addBindValue(m.comment);
-    q.addBindValue(m.host);
-    q.addBindValue(m.seq);
-    q.addBindValue(m.lastSeen);
+    QSqlQuery &q = m_db->upsert;
+    q.bindValue(0, m.address);
+    q.bindValue(1, m.name);
+    q.bindValue(2, m.comment);
+    q.bindValue(3, m.host);
+    q.bindValue(4, m.seq);
+    q.bindValue(5, m.lastSeen);
     if (!q.exec()) m_writeError = q.lastError().text();
 }
 
 void MemberStore::erase(const QString &address)
 {
     if (!m_db) return;
-    QSqlQuery q(m_db->db);
-    q.prepare(QStringLiteral("DELETE FROM members WHERE address = ?"));
-    q.addBindValue(address);
+    QSqlQuery &q = m_db->erase;
+    q.bindValue(0, address);
     if (!q.exec()) m_writeError = q.lastError().text();
 }
 

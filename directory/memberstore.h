@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -28,14 +29,20 @@ public:
     // An empty path keeps the members in memory only.
     bool open(const QString &path, QString *error);
 
-    // Registers or replaces the member at `address`.
-    void put(const QString &address, const QString &name, const QString &comment, const QString &host,
-             qint64 now);
+    // Registers or replaces the member at `address`. When `host` then holds more than
+    // `maxPerHost` entries (0: no limit), its least recently heard from others go;
+    // returns their addresses.
+    QStringList put(const QString &address, const QString &name, const QString &comment, const QString &host,
+                    qint64 now, int maxPerHost = 0);
     bool remove(const QString &address);
     // Marks members at `host` (by key or by origin) as heard from.
     void touch(const QString &host, qint64 now);
     // Drops members last heard from before `cutoff`; returns how many.
     int expire(qint64 cutoff);
+    // Drops each host's least recently heard from entries beyond `maxPerHost`; returns their addresses.
+    QStringList trim(int maxPerHost);
+    // How many entries were registered from `host`.
+    qsizetype countFrom(const QString &host) const { return m_byHost.value(host).size(); }
 
     // The first member after list place `seq` (0 for the first), or null.
     const Member *nextAfter(qint64 seq) const;
@@ -47,14 +54,19 @@ public:
     QString takeWriteError();
 
 private:
+    struct Db;
+    class Batch;
+
     void reindex(qsizetype from);
+    void rebuildIndexes();
+    void dropAll(const QStringList &addresses);
     void write(const Member &m);
     void erase(const QString &address);
 
-    struct Db;
     std::unique_ptr<Db> m_db;
     QList<Member> m_members; // ordered by seq
     QHash<QString, qsizetype> m_index;
+    QHash<QString, QStringList> m_byHost; // host -> addresses registered from there
     qint64 m_lastSeq = 0;
     QString m_writeError;
 };

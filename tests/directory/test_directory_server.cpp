@@ -8,8 +8,10 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <memory>
+#include <vector>
 
 using namespace testsupport;
 using directory::DirectoryServer;
@@ -48,9 +50,9 @@ public:
         send(bytes);
         return next();
     }
-    bool closedByServer()
+    bool closedByServer(int ms = 5000)
     {
-        return waitFor([&] { return m_socket.state() == QAbstractSocket::UnconnectedState; });
+        return waitFor([&] { return m_socket.state() == QAbstractSocket::UnconnectedState; }, ms);
     }
     QTcpSocket &socket() { return m_socket; }
 
@@ -109,6 +111,20 @@ class TestDirectoryServer : public QObject {
             list << m.mid(7);
         }
         return list;
+    }
+
+    // Opens a dialogue from `local`, runs `steps` (each answered as given), sends `last`;
+    // true when the server then hung up without a word.
+    static bool cutOffAfter(int local, const QList<QPair<QByteArray, QByteArray>> &steps,
+                            const QByteArray &last)
+    {
+        RawClient c(loopback(local));
+        if (c.next() != "SRV 099") return false;
+        for (const auto &[request, answer] : steps) {
+            if (c.ask(request) != answer) return false;
+        }
+        c.send(last);
+        return c.closedByServer() && c.socket().readAll().isEmpty();
     }
 
     // A status notice the way clients send it: connect, send, close.
@@ -191,7 +207,7 @@ private Q_SLOTS:
             QCOMPARE(c.ask("SRV 700"), "SRV 710" + addr(3));
         }
         {
-            RawClient c(loopback(6));
+            RawClient c(loopback(2));
             QCOMPARE(c.next(), QByteArray("SRV 099"));
             QCOMPARE(c.ask("SRV 900" + addr(2)), QByteArray("SRV 540"));
         }
@@ -253,10 +269,10 @@ private Q_SLOTS:
     void thousandMembers()
     {
         DirectoryServer &server = startServer();
-        for (int i = 0; i < 1000; ++i)
-            server.storeMember(QStringLiteral("10.0.%1.%2").arg(i / 256).arg(i % 256),
-                               QStringLiteral("○m%1").arg(i), QStringLiteral("c"),
-                               QStringLiteral("10.9.9.9"));
+        for (int i = 0; i < 1000; ++i) {
+            const QString address = QStringLiteral("10.0.%1.%2").arg(i / 256).arg(i % 256);
+            server.storeMember(address, QStringLiteral("○m%1").arg(i), QStringLiteral("c"), address);
+        }
         const QList<QByteArray> list = listOnly(2);
         QCOMPARE(list.size(), 1000);
         QCOMPARE(list.first(), QByteArray("10.0.0.0,\x81\x9bm0,c"));
@@ -337,6 +353,107 @@ private Q_SLOTS:
         RawClient f(loopback(2));
         QVERIFY(f.closedByServer());
         QCOMPARE(RawClient(loopback(3)).next(), QByteArray("SRV 099"));
+    }
+
+    // What a stranger with raw sockets tried on a live directory.
+
+    void strangerCannotRewriteOthersEntries()
+    {
+        startServer();
+        registerMember(2, addr(2), "○a", "1");
+        registerMember(4, "10.1.2.3", "○p", "proxy");
+        const QList<QByteArray> before = listOnly(9);
+        for (const QByteArray &victim : {addr(2), QByteArray("10.1.2.3")}) {
+            QVERIFY(cutOffAfter(6, {}, "SRV 900" + victim));
+            QVERIFY(cutOffAfter(6, {{"SRV 100", "SRV 500"}}, "SRV 110" + victim));
+        }
+        QCOMPARE(listOnly(9), before);
+        // Whoever announced a proxy address may still take it off.
+        RawClient own(loopback(4));
+        QCOMPARE(own.next(), QByteArray("SRV 099"));
+        QCOMPARE(own.ask("SRV 900"
+                         "10.1.2.3"),
+                 QByteArray("SRV 540"));
+        // An entry put up for someone else's address is theirs to take back, and then no longer the
+        // stranger's to remove.
+        registerMember(6, addr(3), "○squat", "x");
+        QCOMPARE(registerMember(3, addr(3), "○b", "2").last(), addr(3) + sjis(",○b,2"));
+        QVERIFY(cutOffAfter(6, {}, "SRV 900" + addr(3)));
+        QCOMPARE(listOnly(9), (QList<QByteArray>{before.first(), addr(3) + sjis(",○b,2")}));
+    }
+
+    void registrationFloodFromOneAddress()
+    {
+        directory::ServerConfig config;
+        config.maxMembersPerHost = 3;
+        startServer(config);
+        registerMember(2, addr(2), "○a", "1");
+        // A made-up address with every registration: each is answered, only the latest few stay.
+        constexpr int flood = 1000;
+        for (int i = 0; i < flood; ++i) {
+            RawClient c(loopback(7));
+            const QByteArray fake =
+                "10.7." + QByteArray::number(i / 250) + '.' + QByteArray::number(1 + i % 250);
+            QVERIFY(c.next() == "SRV 099" && c.ask("SRV 100") == "SRV 500" &&
+                    c.ask("SRV 110" + fake) == "SRV 510" && c.ask("SRV 120x") == "SRV 520" &&
+                    c.ask("SRV 130y").startsWith("SRV 530"));
+        }
+        const QList<QByteArray> list = registerMember(3, addr(3), "○b", "2");
+        QCOMPARE(list.size(), 1 + 3 + 1);
+        QCOMPARE(list.first(), addr(2) + sjis(",○a,1"));
+        QCOMPARE(list[3], QByteArray("10.7.3.250,x,y"));
+        // The database holds just what was listed; a lower limit trims what an older run let in.
+        startServer(config);
+        QCOMPARE(listOnly(4), list);
+        config.maxMembersPerHost = 1;
+        startServer(config);
+        QCOMPARE(listOnly(4), (QList<QByteArray>{list[0], list[3], list[4]}));
+    }
+
+    void trickleOfRequestsDoesNotHoldAConnection()
+    {
+        directory::ServerConfig config;
+        config.idleTimeoutMs = 1000;
+        config.exchangeLimitMs = 2000;
+        startServer(config);
+        // An address question well inside the silence limit, for as long as we are let stay.
+        RawClient trickle(loopback(5));
+        QCOMPARE(trickle.next(), QByteArray("SRV 099"));
+        QTimer pace;
+        connect(&pace, &QTimer::timeout, this, [&] {
+            trickle.socket().readAll();
+            trickle.send("SRV 700");
+        });
+        pace.start(config.idleTimeoutMs / 4);
+        QVERIFY(trickle.closedByServer(5 * config.exchangeLimitMs));
+    }
+
+    void fewAddressesCannotTakeEveryConnection()
+    {
+        directory::ServerConfig config;
+        config.maxConnections = 20;
+        config.maxPerHost = 5;
+        DirectoryServer &server = startServer(config);
+        // Four addresses opening their full share would together fill the server.
+        std::vector<std::unique_ptr<RawClient>> crowd;
+        for (int i = 0; i < 4 * config.maxPerHost; ++i)
+            crowd.push_back(std::make_unique<RawClient>(loopback(10 + i / config.maxPerHost)));
+        QVERIFY(waitFor([&] {
+            return std::all_of(crowd.begin(), crowd.end(), [](auto &c) {
+                return c->socket().bytesAvailable() > 0 ||
+                       c->socket().state() == QAbstractSocket::UnconnectedState;
+            });
+        }));
+        int greeted = 0;
+        for (auto &c : crowd) {
+            if (c->socket().state() == QAbstractSocket::UnconnectedState)
+                QCOMPARE(c->socket().readAll(), QByteArray()); // turned away at once, unanswered
+            else
+                ++greeted;
+        }
+        QCOMPARE(server.connectionCount(), greeted);
+        QVERIFY2(greeted < config.maxConnections, qPrintable(QString::number(greeted)));
+        QCOMPARE(registerMember(2, addr(2), "○a", "1"), QList<QByteArray>{addr(2) + sjis(",○a,1")});
     }
 
     void notices()
