@@ -3,6 +3,7 @@
 #include "chat/chattext.h"
 #include "peer/peerlink.h"
 #include "shell/clientcore.h"
+#include "shell/textcap.h"
 
 ChatSession::ChatSession(ClientCore &core, PeerLink &link, QObject *parent)
     : QObject(parent), m_core(core), m_link(link)
@@ -13,14 +14,18 @@ QString ChatSession::sendLine(const QString &text)
 {
     if (text.isEmpty())
         return {};
-    const QString line = chat::chatLine(m_core.entrance().name(), text);
+    // A very long name could still push the line past what the partner shows.
+    const QString line =
+        textcap::clip(chat::chatLine(m_core.entrance().name(), text), textcap::kMaxChatLineChars);
     m_link.send(QStringLiteral("con 900") + line);
     return line;
 }
 
 QString ChatSession::sendFeeling(int index)
 {
-    m_link.send(QStringLiteral("con 900") + chat::feelingMessage(m_core.entrance().name(), index));
+    m_link.send(
+        QStringLiteral("con 900") +
+        textcap::clip(chat::feelingMessage(m_core.entrance().name(), index), textcap::kMaxChatLineChars));
     return chat::feelingNotice(index);
 }
 

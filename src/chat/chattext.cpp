@@ -64,11 +64,6 @@ QString feelingNotice(int index)
     return QStringLiteral("自分の気持ち(") + feelingText(index) + QStringLiteral(")を伝えました");
 }
 
-QString prependLine(const QString &line, const QString &display)
-{
-    return line + kCrLf + display;
-}
-
 QString systemDate()
 {
     return QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);

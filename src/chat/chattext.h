@@ -22,8 +22,6 @@ QString chatLine(const QString &name, const QString &text);
 QString feelingMessage(const QString &name, int index);
 // What the own display shows for a feeling.
 QString feelingNotice(int index);
-// `line` in front of `display`, newest first.
-QString prependLine(const QString &line, const QString &display);
 
 // Date and time as the system writes them.
 QString systemDate();

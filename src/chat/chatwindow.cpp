@@ -6,6 +6,7 @@
 #include "peer/peerlink.h"
 #include "shell/clientcore.h"
 #include "shell/icons.h"
+#include "shell/newestfirsttext.h"
 #include "shell/windowplacement.h"
 
 #include <QAction>
@@ -20,11 +21,6 @@
 namespace {
 constexpr int kTwips = 15;
 const QString kDisplayFont = QStringLiteral("ＭＳ Ｐゴシック");
-
-QString toWidgetText(QString text)
-{
-    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-}
 
 QString fromSelection(QString text)
 {
@@ -51,6 +47,7 @@ ChatBoardWindow::ChatBoardWindow(ClientCore &core, PeerLink &link, Hooks hooks, 
     displayFont.setPointSizeF(12);
     m_text1->setFont(displayFont);
     m_text1->setGeometry(0, 0, 4575 / kTwips, 2055 / kTwips);
+    m_display = std::make_unique<NewestFirstText>(m_text1);
 
     m_text2 = new QLineEdit(central);
     m_text2->setObjectName(QStringLiteral("Text2"));
@@ -59,6 +56,7 @@ ChatBoardWindow::ChatBoardWindow(ClientCore &core, PeerLink &link, Hooks hooks, 
     inputFont.setPointSizeF(14.25);
     m_text2->setFont(inputFont);
     m_text2->setGeometry(0, 2160 / kTwips, 4575 / kTwips, 390 / kTwips);
+    m_text2->setMaxLength(kMaxInputChars);
 
     const char *captions[] = {"送信", "ホワイトボード", "接続を切る"};
     int buttonLeft = 0;
@@ -163,11 +161,12 @@ QAction *ChatBoardWindow::feelingAction(int index) const
 
 void ChatBoardWindow::addLine(const QString &line)
 {
-    m_display = chat::prependLine(line, m_display);
-    // Only the new line is laid out; a long conversation is not set again whole.
-    QTextCursor top(m_text1->document());
-    top.movePosition(QTextCursor::Start);
-    top.insertText(toWidgetText(line + chat::kCrLf));
+    m_display->prepend(textcap::clip(line, textcap::kMaxChatLineChars));
+}
+
+QString ChatBoardWindow::displayText() const
+{
+    return m_display->text();
 }
 
 int ChatBoardWindow::displayFontSize() const
@@ -248,7 +247,7 @@ void ChatBoardWindow::runClosingSteps()
     m_menuFile->setEnabled(false);
     for (QPushButton *b : m_buttons)
         b->setEnabled(false);
-    m_session->closingSteps(m_display, [this] {
+    m_session->closingSteps(m_display->text(), [this] {
         if (m_hooks.closeWhiteboard)
             m_hooks.closeWhiteboard();
     });

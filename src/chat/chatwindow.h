@@ -6,10 +6,12 @@
 #include <QPointer>
 
 #include <functional>
+#include <memory>
 
 class ChatSession;
 class ClientCore;
 #include "chat/fontsizedialog.h"
+class NewestFirstText;
 class PeerLink;
 class QAction;
 class QLabel;
@@ -23,6 +25,9 @@ class ChatBoardWindow final : public QMainWindow {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ChatBoardWindow)
 public:
+    // What one may type: "name> " and the text still fit in the line a partner shows.
+    static constexpr int kMaxInputChars = 4000;
+
     struct Hooks {
         std::function<void()> showWhiteboard;  // Form4, opened by this side
         std::function<void()> closeWhiteboard; // Form4 away without a handshake
@@ -33,9 +38,10 @@ public:
     ChatBoardWindow(ClientCore &core, PeerLink &link, Hooks hooks, QWidget *parent = nullptr);
     ~ChatBoardWindow() override;
 
-    // "con 900" and the file transfer's notices: the line goes on top.
+    // "con 900" and the file transfer's notices: the line goes on top, cut
+    // to the line cap; the oldest lines go beyond the display's cap.
     void addLine(const QString &line);
-    QString displayText() const { return m_display; } // lines joined by CR LF, newest first
+    QString displayText() const; // lines, each ended by CR LF, newest first
     int displayFontSize() const;
     void setDisplayFontSize(int size);
     // Runs the closing steps (unless they already ran for this unload) and deletes the window.
@@ -81,8 +87,8 @@ private:
     ClientCore &m_core;
     ChatSession *m_session;
     Hooks m_hooks;
-    QString m_display;
     QPlainTextEdit *m_text1;
+    std::unique_ptr<NewestFirstText> m_display;
     QLineEdit *m_text2;
     QPushButton *m_buttons[3];
     QLabel *m_label1;

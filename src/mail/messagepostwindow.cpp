@@ -4,6 +4,7 @@
 #include "peer/peerlink.h"
 #include "shell/clientcore.h"
 #include "shell/icons.h"
+#include "shell/newestfirsttext.h"
 #include "shell/windowplacement.h"
 
 #include <QCloseEvent>
@@ -11,6 +12,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace {
@@ -28,6 +30,7 @@ PostWindow::PostWindow(ClientCore &core, PeerLink &link, QWidget *parent)
     m_text = new QPlainTextEdit(this);
     m_text->setObjectName(QStringLiteral("Text1"));
     m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_shown = std::make_unique<NewestFirstText>(m_text);
     m_button = new QPushButton(kSend, this);
     m_button->setObjectName(QStringLiteral("Command1"));
     auto *layout = new QVBoxLayout(this);
@@ -35,6 +38,7 @@ PostWindow::PostWindow(ClientCore &core, PeerLink &link, QWidget *parent)
     layout->addWidget(m_button, 0, Qt::AlignHCenter);
     resize(360, 240);
     connect(m_button, &QPushButton::clicked, this, &PostWindow::command1);
+    connect(m_text, &QPlainTextEdit::textChanged, this, &PostWindow::limitDraft);
 
     SharedState &s = m_core.state();
     s.setOpen(WindowNumber::MessagePostWindow, true);
@@ -61,12 +65,16 @@ void PostWindow::closeEvent(QCloseEvent *event)
 
 QString PostWindow::text() const
 {
+    if (isShowingReceived()) return m_shown->text();
     return m_text->toPlainText().replace(QLatin1Char('\n'), chat::kCrLf);
 }
 
 void PostWindow::setText(const QString &text)
 {
-    m_text->setPlainText(QString(text).replace(chat::kCrLf, QStringLiteral("\n")));
+    if (isShowingReceived())
+        m_shown->setText(text);
+    else
+        m_text->setPlainText(QString(text).replace(chat::kCrLf, QStringLiteral("\n")));
 }
 
 bool PostWindow::isShowingReceived() const
@@ -76,11 +84,42 @@ bool PostWindow::isShowingReceived() const
 
 void PostWindow::showReceived(const QString &text)
 {
-    setText(isVisible() ? text + chat::kCrLf + this->text() : text);
+    const QString post = textcap::clip(text, textcap::kMaxPostChars);
+    const bool visible = isVisible();
+    // A draft on screen stays below the post, as shown text from now on.
+    if (visible && !isShowingReceived()) m_shown->setText(this->text());
     m_button->setText(kOk);
     m_text->setReadOnly(true);
+    if (visible)
+        m_shown->prepend(post);
+    else
+        m_shown->setText(post);
     show();
     raise();
+}
+
+void PostWindow::limitDraft()
+{
+    if (isShowingReceived()) return;
+    const QTextDocument *document = m_text->document();
+    // Each line break goes out as CR LF: the first `p` characters take p plus
+    // the number of breaks among them.
+    auto sent = [document](int p) { return qsizetype(p) + document->findBlock(p).blockNumber(); };
+    const int end = document->characterCount() - 1;
+    if (sent(end) <= textcap::kMaxPostBodyChars) return;
+    int keep = 0;
+    for (int last = end; keep < last;) {
+        const int mid = keep + (last - keep + 1) / 2;
+        if (sent(mid) <= textcap::kMaxPostBodyChars)
+            keep = mid;
+        else
+            last = mid - 1;
+    }
+    if (keep > 0 && document->characterAt(keep).isLowSurrogate()) --keep;
+    QTextCursor cut(m_text->document());
+    cut.setPosition(keep);
+    cut.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    cut.removeSelectedText();
 }
 
 void PostWindow::command1()

@@ -4,8 +4,10 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class ClientCore;
+class NewestFirstText;
 class PeerLink;
 class QPlainTextEdit;
 class QPushButton;
@@ -22,7 +24,8 @@ public:
     ~PostWindow() override;
 
     void setMailSender(MailSender sender) { m_mailSender = std::move(sender); }
-    // A received post goes on top; the window turns into the "OK" kind.
+    // A received post goes on top, cut to the post cap; the window turns into
+    // the "OK" kind and keeps no more than a box's cap, the oldest lines going first.
     void showReceived(const QString &text);
     // Text1 with CR LF line ends, as it goes on the wire and into the log.
     QString text() const;
@@ -40,11 +43,14 @@ protected:
 
 private:
     void command1();
+    // A post being written stays within what a receiver shows.
+    void limitDraft();
 
     ClientCore &m_core;
     PeerLink &m_link;
     MailSender m_mailSender;
     QPlainTextEdit *m_text;
+    std::unique_ptr<NewestFirstText> m_shown; // the text while received posts are shown
     QPushButton *m_button;
     bool m_closed = false; // the open flag was handed back when the window closed
 };

@@ -1,6 +1,7 @@
 #include "shell/advertisementwindow.h"
 
 #include "shell/icons.h"
+#include "shell/newestfirsttext.h"
 #include "shell/sharedstate.h"
 
 #include <QLineEdit>
@@ -17,6 +18,7 @@ AdvertisementPage::AdvertisementPage(SharedState &state, QWidget *parent)
     m_text1 = new QPlainTextEdit(this);
     m_text1->setObjectName(QStringLiteral("Text1"));
     m_text1->setReadOnly(true);
+    m_notices = std::make_unique<NewestFirstText>(m_text1);
     m_text2 = new QLineEdit(this);
     m_text2->setObjectName(QStringLiteral("Text2"));
     m_text2->setReadOnly(true);
@@ -34,8 +36,13 @@ AdvertisementPage::~AdvertisementPage()
 
 void AdvertisementPage::addNotice(const QString &text)
 {
-    m_text = m_text.isEmpty() && !isVisible() ? text : text + QStringLiteral("\r\n") + m_text;
-    if (m_text.size() > kMaxChars)
-        m_text.truncate(kMaxChars);
-    m_text1->setPlainText(QString(m_text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    if (m_notices->text().isEmpty() && !isVisible())
+        m_notices->setText(text);
+    else
+        m_notices->prepend(text);
+}
+
+QString AdvertisementPage::text() const
+{
+    return m_notices->text();
 }

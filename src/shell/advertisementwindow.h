@@ -2,7 +2,10 @@
 // Form7, "Wez Advertisement page": notices that arrived on port 1205, newest first.
 #include <QWidget>
 
+#include <memory>
+
 class QLineEdit;
+class NewestFirstText;
 class QPlainTextEdit;
 struct SharedState;
 
@@ -10,18 +13,16 @@ class AdvertisementPage final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(AdvertisementPage)
 public:
-    // Only so much is kept on the page; the oldest text goes first.
-    static constexpr qsizetype kMaxChars = 1024 * 1024;
-
     explicit AdvertisementPage(SharedState &state, QWidget *parent = nullptr);
     ~AdvertisementPage() override;
 
+    // The notice goes on top; beyond the page's cap the oldest lines go.
     void addNotice(const QString &text);
-    QString text() const { return m_text; } // notices joined by CR LF, newest first
+    QString text() const; // notices joined by CR LF, newest first
 
 private:
     SharedState &m_state;
-    QString m_text;
     QPlainTextEdit *m_text1;
+    std::unique_ptr<NewestFirstText> m_notices;
     QLineEdit *m_text2;
 };

@@ -3,6 +3,8 @@
 // characters the wire cannot carry.
 #include "../peer/peertesthelpers.h"
 
+#include "shell/textcap.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -123,6 +125,22 @@ private Q_SLOTS:
         QCOMPARE(chat()->displayText(), QString::fromUtf8("太郎> hello\r\n"));
         chat()->feelingAction(0)->trigger();
         QCOMPARE(chat()->displayText(), QString::fromUtf8("自分の気持ち(うれしい！)を伝えました\r\n太郎> hello\r\n"));
+    }
+
+    void ownLinesFitWhatAPartnerShows()
+    {
+        auto *input = child<QLineEdit>(chat(), "Text2");
+        input->setText(QString(5000, QLatin1Char('x')));
+        QCOMPARE(input->text().size(), ChatBoardWindow::kMaxInputChars);
+        // A name long enough to push the line past the cap: the line is cut, here as there.
+        const QString name(200, QChar(u'名'));
+        m_client->core().entrance().setName(name);
+        click(chat(), "Command1");
+        const QString line = textcap::clip(name + QStringLiteral("> ") +
+                                               QString(ChatBoardWindow::kMaxInputChars, QLatin1Char('x')),
+                                           textcap::kMaxChatLineChars);
+        QCOMPARE(line.size(), textcap::kMaxChatLineChars);
+        QCOMPARE(chat()->displayText(), line + QStringLiteral("\r\n"));
     }
 
     void unsendableCharactersAskFirst()

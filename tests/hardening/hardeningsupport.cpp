@@ -11,16 +11,33 @@
 
 namespace hardening {
 
-qint64 residentKb()
+namespace {
+qint64 statusKb(const QByteArray &key)
 {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+        if (line.startsWith(key)) return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
     }
     return 0;
+}
+} // namespace
+
+qint64 residentKb()
+{
+    return statusKb("VmRSS:");
+}
+
+qint64 peakResidentKb()
+{
+    return statusKb("VmHWM:");
+}
+
+void resetPeakResident()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly)) f.write("5");
 }
 
 QByteArray noise(qsizetype size, quint32 seed)

@@ -13,6 +13,10 @@ namespace hardening {
 
 // Resident memory of this process in kB (VmRSS), 0 when unknown.
 qint64 residentKb();
+// The most this process has held resident in kB (VmHWM), 0 when unknown.
+qint64 peakResidentKb();
+// Starts the peak over from the present figure, where the system allows it.
+void resetPeakResident();
 
 // Random bytes from a fixed seed, so a failure repeats.
 QByteArray noise(qsizetype size, quint32 seed);

@@ -5,6 +5,7 @@
 
 #include "mail/messagepostwindow.h"
 #include "shell/socket/cp932.h"
+#include "shell/textcap.h"
 
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -224,6 +225,23 @@ private Q_SLOTS:
         click(shown, "Command1");
         QCOMPARE(readFile(dirB.filePath(QStringLiteral("wezmes.log"))), cp932::encode(text + QStringLiteral("\r\n")));
         QVERIFY2(b->desktop().shownMessages().isEmpty(), qPrintable(b->desktop().shownMessages().join(QLatin1Char('|'))));
+    }
+
+    void postSizesAreBounded()
+    {
+        QTemporaryDir dirA;
+        auto a = startClient(dirA.path(), 2, kTaro);
+        // A draft stays within what a receiver shows, each line break counted as CR LF.
+        windows(*a).openMessagePostWindow();
+        PostWindow *post = windows(*a).messagePostWindow();
+        child<QPlainTextEdit>(post, "Text1")->setPlainText(QStringLiteral("ab\n").repeated(30000));
+        QVERIFY(post->text().size() <= textcap::kMaxPostBodyChars);
+        QVERIFY(post->text().size() > textcap::kMaxPostBodyChars - 4);
+        // A received post longer than that is shown cut, on top of the draft.
+        const QString big = QStringLiteral("Messege from x\r\n") + QString(70000, QLatin1Char('y'));
+        windows(*a).showReceivedPost(big);
+        QVERIFY(post->text().startsWith(textcap::clip(big, textcap::kMaxPostChars) +
+                                        QStringLiteral("\r\nab\r\n")));
     }
 
     void postToMailAddressSaysSo()
