@@ -1,5 +1,6 @@
 // A partner that keeps to the protocol and still tries to fill the client's
-// memory: hundreds of 60 KiB chat lines, hundreds of 60 KiB posts. The chat
+// memory: hundreds of 60 KiB chat lines, dozens of 60 KiB posts (one per
+// connection, as the client takes them). The chat
 // display and the post window keep about a million characters, newest first
 // and whole to the last line, and their logs get no more than that.
 #include "hardeningsupport.h"
@@ -20,7 +21,7 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 constexpr int kChatLines = 300; // even cut to the line cap, more than the display keeps
-constexpr int kPosts = 200;
+constexpr int kPosts = 24; // 1.4 million characters: more than the window keeps
 
 // Numbered first, so each can be told apart.
 QString bigLine(int i)
@@ -115,14 +116,22 @@ private Q_SLOTS:
         QTemporaryDir dir;
         auto a = startClient(dir.path(), 2, QString::fromUtf8("太郎"));
         QVERIFY(waitFor([&] { return listening(*a); }));
-        RawPartner mallory;
-        QVERIFY(mallory.got("con 100"));
-
         resetPeakResident();
         const qint64 before = residentKb();
         for (int i = 0; i < kPosts; ++i) {
+            RawPartner mallory;
+            QVERIFY(mallory.got("con 100"));
             mallory.send(QStringLiteral("con 010") + bigPost(i));
-            QVERIFY(mallory.got("con 020", i + 1));
+            QVERIFY(mallory.got("con 020"));
+            // A second post on the same connection is not taken.
+            mallory.send(QStringLiteral("con 010") + bigPost(i + 1000));
+            mallory.socket.waitForBytesWritten(1000);
+            mallory.socket.disconnectFromHost();
+            QVERIFY(waitFor([&] { return a->core().winsock1().state() != Endpoint::Connected; }));
+            // The watchdog's twenty ticks, at once: the port listens for the next sender.
+            for (int t = 0; t <= PeerLink::kMaxTicks; ++t)
+                windows(*a).link().timer1Tick();
+            QVERIFY(waitFor([&] { return listening(*a); }));
         }
         const qint64 peak = peakResidentKb();
         PostWindow *post = windows(*a).messagePostWindow();
