@@ -25,7 +25,6 @@ PeerLink::PeerLink(ClientCore &core, PeerUi &ui, QObject *parent)
     connect(&w1, &Endpoint::dataArrival, this, &PeerLink::onDataArrival);
     connect(&w1, &Endpoint::closed, this, &PeerLink::onPeerClose);
     connect(&w1, &Endpoint::error, this, &PeerLink::onPeerError);
-    connect(&w1, &Endpoint::connected, this, [this] { m_receiver.resetConnection(); });
     connect(&w1, &Endpoint::stateChanged, this, &PeerLink::onPeerStateChanged);
     m_setupDeadline.setSingleShot(true);
     connect(&m_setupDeadline, &QTimer::timeout, this, &PeerLink::onSetupDeadline);
@@ -93,7 +92,6 @@ void PeerLink::chatCommand()
     m_core.state().quietClose = 0;
     // A post by mail leaves the mode set; a chat must not deliver a post.
     m_core.state().messagePostMode = 0;
-    m_receiver.resetConnection();
     w1.setLocalPort(0);
     w1.connectToHost(partner, ClientCore::kPeerPort);
 }
@@ -115,7 +113,6 @@ void PeerLink::startMessagePost(const QString &destination)
     if (w1.state() != Endpoint::Closed)
         w1.close();
     m_core.state().quietClose = 0;
-    m_receiver.resetConnection();
     w1.setLocalPort(0);
     w1.connectToHost(destination, ClientCore::kPeerPort);
 }
@@ -125,9 +122,7 @@ void PeerLink::startMessagePost(const QString &destination)
 void PeerLink::onConnectionRequest(qintptr requestId)
 {
     Endpoint &w1 = m_core.winsock1();
-    if (w1.state() != Endpoint::Closed)
-        w1.close();
-    m_receiver.resetConnection();
+    if (w1.state() != Endpoint::Closed) w1.close();
     w1.accept(requestId);
     if (!connected()) return;
     // Nobody here called anyone: losing this connection is no failed call.

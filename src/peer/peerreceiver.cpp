@@ -73,11 +73,6 @@ bool Receiver::feed(const QByteArray &chunk)
     return true;
 }
 
-void Receiver::resetConnection()
-{
-    m_partial.clear();
-}
-
 void Receiver::clear()
 {
     m_partial.clear();

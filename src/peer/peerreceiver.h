@@ -63,9 +63,7 @@ public:
     std::optional<Message> next();
     bool isEmpty() const { return m_queue.isEmpty(); }
     qsizetype size() const { return m_queue.size(); }
-    // A new connection: nothing of the last one's half character is kept.
-    void resetConnection();
-    // Drops everything queued as well.
+    // A new connection: nothing the last one left, queued or half a character, is kept.
     void clear();
 
 private:
