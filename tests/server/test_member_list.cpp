@@ -114,7 +114,8 @@ private Q_SLOTS:
         QCOMPARE(a->core().state().serverRegistered, 1);
         QVERIFY(waitFor([&] { return lines(*a) == QStringList{lineA}; }));
         QCOMPARE(memberList(*a)->entries(), QStringList{addrA + u(",○太郎,こんにちは, 元気?")});
-        QCOMPARE(a->core().state().quietClose, 1);
+        // The end of the list ("SRV 540") may come in a later read than the last entry.
+        QVERIFY(waitFor([&] { return a->core().state().quietClose == 1; }));
 
         click(b->entranceWindow(), "Command1");
         QVERIFY(waitFor([&] { return lines(*b) == QStringList{lineA, lineB}; }));
