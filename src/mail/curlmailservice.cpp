@@ -3,6 +3,7 @@
 #include "mail/mailmime.h"
 #include "mail/mailserveraddress.h"
 #include "mail/mailtext.h"
+#include "shell/settingsfiles.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -12,7 +13,6 @@
 #include <QList>
 #include <QMap>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <curl/curl.h>
 
@@ -411,9 +411,7 @@ SaveResult CurlMailService::saveMessages(const QString &pop3Server, const QStrin
             path = dir + QStringLiteral("/sha1-")
                 + QString::fromLatin1(QCryptographicHash::hash(session.body(), QCryptographicHash::Sha1).toHex())
                 + QStringLiteral(".eml");
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(session.body()) != session.body().size()
-            || !file.commit()) {
+        if (!settingsfiles::saveFile(path, session.body())) {
             result.ok = false;
             result.error = QStringLiteral("cannot write ") + path;
             break;

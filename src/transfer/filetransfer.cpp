@@ -480,7 +480,8 @@ bool FileTransfer::saveReceived(const QString &target)
     // Another file system: copy whole or not at all, then drop the temporary file.
     QFile in(temp);
     QSaveFile out(target);
-    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+    // Unbuffered, so a short write shows at the chunk that did not fit.
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     while (!in.atEnd()) {
         const QByteArray chunk = in.read(1 << 20);
@@ -489,8 +490,7 @@ bool FileTransfer::saveReceived(const QString &target)
             return false;
         }
     }
-    if (!out.commit())
-        return false;
+    if (out.size() != in.size() || !out.commit()) return false;
     in.close();
     QFile::remove(temp);
     return true;

@@ -1,6 +1,7 @@
 // Form4, "Wez WhiteBoard".
 #include "whiteboard/whiteboardwindow.h"
 
+#include "shell/settingsfiles.h"
 #include "whiteboard/whiteboardcanvas.h"
 #include "whiteboard/whiteboardfiledialogs.h"
 #include "whiteboard/whiteboardhost.h"
@@ -13,7 +14,6 @@
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QPainter>
-#include <QSaveFile>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -413,8 +413,7 @@ bool WhiteboardWindow::saveFile()
         return false;
     const QString name = wbdFileName(chosen);
     const QByteArray bytes = writeWbd(m_store);
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    if (!settingsfiles::saveFile(name, bytes)) {
         m_host.showMessage(text("ファイルを保存できませんでした。") + crlf + name);
         return false;
     }
