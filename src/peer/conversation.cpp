@@ -2,33 +2,6 @@
 
 namespace peer {
 
-const char *phaseName(Phase phase)
-{
-    switch (phase) {
-    case Phase::Idle:
-        return "idle";
-    case Phase::Calling:
-        return "calling";
-    case Phase::AwaitingAnswer:
-        return "awaiting answer";
-    case Phase::Posting:
-        return "posting";
-    case Phase::PostSent:
-        return "post sent";
-    case Phase::Accepted:
-        return "accepted";
-    case Phase::Asking:
-        return "asking";
-    case Phase::PostReceived:
-        return "post received";
-    case Phase::Chatting:
-        return "chatting";
-    case Phase::Ending:
-        return "ending";
-    }
-    return "?";
-}
-
 bool isSettingUp(Phase phase)
 {
     return phase != Phase::Idle && phase != Phase::Chatting && phase != Phase::Ending;

@@ -24,8 +24,6 @@ enum class Phase {
     Ending,         // our chat window closed; only the goodbye is left
 };
 
-const char *phaseName(Phase phase);
-
 // True while the connection is still being set up: such a connection has a
 // time limit, so a silent caller cannot hold the port.
 bool isSettingUp(Phase phase);

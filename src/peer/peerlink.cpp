@@ -3,6 +3,7 @@
 #include "chat/chattext.h"
 #include "peer/peerui.h"
 #include "shell/clientcore.h"
+#include "shell/textcap.h"
 #include "transfer/transferprotocol.h"
 
 #include <QPointer>
@@ -252,8 +253,7 @@ bool PeerLink::react(const peer::Message &m)
         m_core.playSound(QStringLiteral("connectok.wav"));
         // The caller gives up after its own answer time; so does this side.
         m_setupDeadline.start(m_setupLimitMs + kAnswerGraceMs);
-        QString name = m.payload;
-        if (name.size() > kMaxShownName) name = name.left(kMaxShownName) + QStringLiteral("…");
+        const QString name = textcap::clip(m.payload, kMaxShownName);
         const quint64 generation = m_conversation.generation();
         // Asked without waiting here: the answer comes back as an event of its own.
         m_core.desktop().askYesNoLater(
@@ -309,13 +309,9 @@ bool PeerLink::react(const peer::Message &m)
             Q_EMIT fileStateChanged();
         }
         return true;
-    case Head::Unknown: {
-        QString payload = m.payload;
-        if (payload.size() > kMaxShownPayload)
-            payload = payload.left(kMaxShownPayload) + QStringLiteral("…");
-        m_core.desktop().showMessage(m.head + QLatin1Char('/') + payload);
+    case Head::Unknown:
+        m_core.desktop().showMessage(m.head + QLatin1Char('/') + textcap::clip(m.payload, kMaxShownPayload));
         return true;
-    }
     }
     return true;
 }
