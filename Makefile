@@ -4,7 +4,7 @@ DATA_DIR ?= $(HOME)/.local/share/wez
 NAME ?=
 FUZZ_SECONDS ?= 20
 
-.PHONY: deps build run test bench fuzz asan clean
+.PHONY: deps build run test bench fuzz asan clean format
 
 deps:
 	@scripts/install-deps
@@ -29,6 +29,9 @@ fuzz: deps
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz --target wez_fuzzers
 	@scripts/run-fuzz $(FUZZ_SECONDS)
+
+format:
+	@git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format-14 -i
 
 clean:
 	rm -rf build build-asan build-fuzz

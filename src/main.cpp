@@ -20,8 +20,7 @@ int main(int argc, char **argv)
     // Watch for SIGTERM before the start-up: one that arrives meanwhile runs the shutdown afterwards.
     SignalWatcher signals;
     QObject::connect(&signals, &SignalWatcher::terminationRequested, &client, &Client::shutdown);
-    if (client.start() == Client::StartResult::AlreadyRunning)
-        return 0;
+    if (client.start() == Client::StartResult::AlreadyRunning) return 0;
     // Start-up timing for the benchmark: say when the entrance window is on screen, then leave.
     if (qEnvironmentVariableIsSet("WEZ_EXIT_WHEN_SHOWN"))
         QTimer::singleShot(0, &app, [&client] {

@@ -54,8 +54,10 @@ double chatRoundTrip()
     QTemporaryDir da, db;
     auto a = startClient(da.path(), 2, QStringLiteral("A"));
     auto b = startClient(db.path(), 3, QStringLiteral("B"));
-    if (!waitFor([&] { return a->core().winsock1().state() == Endpoint::Listening &&
-                              b->core().winsock1().state() == Endpoint::Listening; }))
+    if (!waitFor([&] {
+            return a->core().winsock1().state() == Endpoint::Listening &&
+                   b->core().winsock1().state() == Endpoint::Listening;
+        }))
         return -1;
     QObject::connect(&b->desktop(), &UiDesktop::yesNoShown, &b->desktop(), [&] {
         YesNoWindow *w = b->desktop().yesNoWindow();
@@ -63,8 +65,7 @@ double chatRoundTrip()
     });
     a->core().entrance().setIpText(loopback(3).toString());
     a->entranceWindow()->button(2)->click();
-    if (!waitFor([&] { return windows(*a).chatWindow() && windows(*b).chatWindow(); }, 10000))
-        return -1;
+    if (!waitFor([&] { return windows(*a).chatWindow() && windows(*b).chatWindow(); }, 10000)) return -1;
 
     // B answers each line as soon as it shows; A's loop wakes when the answer shows.
     QObject::connect(&windows(*b).link(), &PeerLink::messageReceived, b.get(), [&](const peer::Message &m) {
@@ -73,8 +74,7 @@ double chatRoundTrip()
     });
     QEventLoop loop;
     QObject::connect(&windows(*a).link(), &PeerLink::messageReceived, &loop, [&](const peer::Message &m) {
-        if (m.head == QLatin1String("con 900"))
-            QTimer::singleShot(0, &loop, &QEventLoop::quit);
+        if (m.head == QLatin1String("con 900")) QTimer::singleShot(0, &loop, &QEventLoop::quit);
     });
     QElapsedTimer total;
     total.start();
@@ -84,21 +84,18 @@ double chatRoundTrip()
         loop.exec();
     }
     const double ms = double(total.nsecsElapsed()) / 1e6 / kRounds;
-    if (!windows(*a).chatWindow()->displayText().startsWith(QStringLiteral("B> pong")))
-        return -1;
+    if (!windows(*a).chatWindow()->displayText().startsWith(QStringLiteral("B> pong"))) return -1;
     return ms;
 }
 
 double rawRoundTrip()
 {
     QTcpServer server;
-    if (!server.listen(loopback(4), 0))
-        return -1;
+    if (!server.listen(loopback(4), 0)) return -1;
     QTcpSocket client;
     client.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     client.connectToHost(loopback(4), server.serverPort());
-    if (!client.waitForConnected(3000) || !server.waitForNewConnection(3000))
-        return -1;
+    if (!client.waitForConnected(3000) || !server.waitForNewConnection(3000)) return -1;
     QTcpSocket *peer = server.nextPendingConnection();
     peer->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     const QByteArray ping = cp932::encode(QStringLiteral("con 900A> ping"));
@@ -127,7 +124,8 @@ double rawRoundTrip()
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     const double reference = rawRoundTrip();
@@ -136,6 +134,7 @@ int main(int argc, char **argv)
         std::printf("bench: chat-roundtrip failed\n");
         return 1;
     }
-    std::printf("bench: chat-roundtrip %.3f ms reference %.3f ms ratio %.2f\n", value, reference, value / reference);
+    std::printf("bench: chat-roundtrip %.3f ms reference %.3f ms ratio %.2f\n", value, reference,
+                value / reference);
     return 0;
 }

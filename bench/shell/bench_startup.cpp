@@ -39,14 +39,12 @@ std::pair<double, double> usage(qint64 pid)
     if (stat.open(QIODevice::ReadOnly)) {
         const QByteArray line = stat.readAll();
         const QList<QByteArray> f = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (f.size() > 13)
-            cpu = (f.at(11).toDouble() + f.at(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
+        if (f.size() > 13) cpu = (f.at(11).toDouble() + f.at(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
     }
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (status.open(QIODevice::ReadOnly))
         for (const QByteArray &l : status.readAll().split('\n'))
-            if (l.startsWith("VmRSS:"))
-                rss = l.simplified().split(' ').value(1).toDouble();
+            if (l.startsWith("VmRSS:")) rss = l.simplified().split(' ').value(1).toDouble();
     return {cpu, rss};
 }
 
@@ -93,14 +91,16 @@ void startup()
     // Not a first start: the help text would be opened every time.
     QFile personal(dir.filePath(QStringLiteral("wezpsnl.dat")));
     personal.open(QIODevice::WriteOnly);
-    personal.write("bench\r\n\r\n 0\r\n 0\r\n 0\r\n 0\r\n 0\r\n 0\r\n 0\r\n 0\r\n 0\r\n 0\r\nno\r\n127.0.0.1\r\n");
+    personal.write(
+        "bench\r\n\r\n 0\r\n 0\r\n 0\r\n 0\r\n 0\r\n 0\r\n 0\r\n 0\r\n 0\r\n 0\r\nno\r\n127.0.0.1\r\n");
     personal.close();
     qputenv("WEZ_EXIT_WHEN_SHOWN", "1");
     QList<double> bare, wez;
     for (int round = 0; round < 7; ++round) {
         bare << launchToFirstLine(QCoreApplication::applicationFilePath(), {QStringLiteral("--bare-window")});
-        wez << launchToFirstLine(QStringLiteral(WEZ_BINARY), {QStringLiteral("--data-dir"), dir.path(),
-                                                             QStringLiteral("--bind"), QStringLiteral("127.0.0.250")});
+        wez << launchToFirstLine(QStringLiteral(WEZ_BINARY),
+                                 {QStringLiteral("--data-dir"), dir.path(), QStringLiteral("--bind"),
+                                  QStringLiteral("127.0.0.250")});
     }
     qunsetenv("WEZ_EXIT_WHEN_SHOWN");
     report("startup-to-window", median(wez), "ms", median(bare));
@@ -132,10 +132,8 @@ void idle(int seconds)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    if (app.arguments().contains(QStringLiteral("--bare-idle")))
-        return bareIdle();
-    if (app.arguments().contains(QStringLiteral("--bare-window")))
-        return bareWindow();
+    if (app.arguments().contains(QStringLiteral("--bare-idle"))) return bareIdle();
+    if (app.arguments().contains(QStringLiteral("--bare-window"))) return bareWindow();
     const int seconds = qEnvironmentVariableIntValue("WEZ_BENCH_IDLE_SECONDS") > 0
                             ? qEnvironmentVariableIntValue("WEZ_BENCH_IDLE_SECONDS")
                             : 60;

@@ -12,8 +12,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QSemaphore>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <arpa/inet.h>
@@ -39,7 +39,10 @@ constexpr int kRuns = 5;
 class BenchDesktop final : public Desktop {
 public:
     QString nextOpen, nextSave;
-    void showMessage(const QString &text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
+    void showMessage(const QString &text) override
+    {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    }
     int askYesNo(const QString &) override { return -1; }
     void playSound(const QString &) override {}
     void openUrl(const QUrl &) override {}
@@ -71,7 +74,8 @@ public:
     void sendControl(const QString &message) override
     {
         BenchSide *p = partnerSide;
-        QMetaObject::invokeMethod(p->context, [p, message] { p->receiveControl(message); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            p->context, [p, message] { p->receiveControl(message); }, Qt::QueuedConnection);
     }
     QString partnerAddress() const override { return partner; }
     void addChatLine(const QString &) override {}
@@ -97,8 +101,7 @@ public:
 QByteArray fileHash(const QString &path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
+    if (!f.open(QIODevice::ReadOnly)) return {};
     QCryptographicHash h(QCryptographicHash::Sha256);
     h.addData(&f);
     return h.result();
@@ -171,8 +174,7 @@ bool readFull(int fd, char *buffer, size_t n)
     size_t got = 0;
     while (got < n) {
         const ssize_t r = ::read(fd, buffer + got, n - got);
-        if (r <= 0)
-            return false;
+        if (r <= 0) return false;
         got += size_t(r);
     }
     return true;
@@ -185,8 +187,8 @@ double runReference(const QString &source, const QString &target)
     const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
     int one = 1;
     ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (::bind(listener, reinterpret_cast<const sockaddr *>(&receiverAddress), sizeof receiverAddress) != 0
-        || ::listen(listener, 1) != 0) {
+    if (::bind(listener, reinterpret_cast<const sockaddr *>(&receiverAddress), sizeof receiverAddress) != 0 ||
+        ::listen(listener, 1) != 0) {
         std::perror("reference listen");
         return -1;
     }
@@ -201,10 +203,8 @@ double runReference(const QString &source, const QString &target)
         char block[1024];
         for (qint64 i = 0; i < blocks; ++i) {
             const int size = transfer::blockSize(kFileSize, i);
-            if (!readFull(fd, block, size) || ::write(out, block, size) != size)
-                break;
-            if (::write(fd, "con 800", 7) != 7)
-                break;
+            if (!readFull(fd, block, size) || ::write(out, block, size) != size) break;
+            if (::write(fd, "con 800", 7) != 7) break;
         }
         ::close(out);
         ::close(fd);
@@ -246,11 +246,11 @@ int main(int argc, char **argv)
     const QString source = dirA.filePath(QStringLiteral("bench.bin"));
     {
         QFile f(source);
-        if (!f.open(QIODevice::WriteOnly))
-            return 1;
+        if (!f.open(QIODevice::WriteOnly)) return 1;
         QByteArray chunk(1 << 20, Qt::Uninitialized);
         for (int i = 0; i < kFileSize / chunk.size(); ++i) {
-            QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(chunk.data()), chunk.size() / 4);
+            QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(chunk.data()),
+                                                  chunk.size() / 4);
             f.write(chunk);
         }
     }
@@ -277,6 +277,7 @@ int main(int argc, char **argv)
     const double o = best(ours), r = best(reference);
     const double mb = double(kFileSize) / (1024 * 1024);
     std::printf("bench: transfer-50MB %.2f s reference %.2f s ratio %.2f\n", o, r, o / r);
-    std::printf("bench: transfer-50MB-throughput %.1f MB/s reference %.1f MB/s ratio %.2f\n", mb / o, mb / r, r / o);
+    std::printf("bench: transfer-50MB-throughput %.1f MB/s reference %.1f MB/s ratio %.2f\n", mb / o, mb / r,
+                r / o);
     return 0;
 }

@@ -7,8 +7,8 @@
 //   the same loopback in the same event loop.
 #include "testsupport.h"
 #include "whiteboard/whiteboardhost.h"
-#include "whiteboard/whiteboardlink.h"
 #include "whiteboard/whiteboardline.h"
+#include "whiteboard/whiteboardlink.h"
 #include "whiteboard/whiteboardtables.h"
 #include "whiteboard/whiteboardwindow.h"
 
@@ -45,7 +45,10 @@ public:
     void sendPeerMessage(const QString &) override {}
     QString partnerAddress() const override { return partner; }
     QHostAddress bindAddress() const override { return bind; }
-    void showMessage(const QString &text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
+    void showMessage(const QString &text) override
+    {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    }
     int askYesNo(const QString &) override { return -1; }
     void setWhiteboardWindowOpen(bool) override {}
     void recordWhiteboardPosition(qint16, qint16) override {}
@@ -122,8 +125,8 @@ void applyReceivedLines()
             QPainter painter(&image);
             for (const Segment &s : segments) {
                 const Rgb &c = kColors[std::size_t(s.color)];
-                painter.setPen(QPen(QColor(c.red, c.green, c.blue), kWidths[std::size_t(s.width)], Qt::SolidLine,
-                                    Qt::RoundCap, Qt::RoundJoin));
+                painter.setPen(QPen(QColor(c.red, c.green, c.blue), kWidths[std::size_t(s.width)],
+                                    Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
                 painter.drawLine(QPointF(s.x1 / kTwipsPerPixel, s.y1 / kTwipsPerPixel),
                                  QPointF(s.x2 / kTwipsPerPixel, s.y2 / kTwipsPerPixel));
             }
@@ -143,8 +146,7 @@ bool runUntil(const std::function<bool()> &done)
     QElapsedTimer t;
     t.start();
     while (!done()) {
-        if (t.elapsed() > 2000)
-            return false;
+        if (t.elapsed() > 2000) return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     }
     return true;
@@ -167,7 +169,8 @@ void mouseToPixel()
     }
     QWidget *surface = a->findChild<QWidget *>(QStringLiteral("surface"));
     auto send = [&](QEvent::Type type, QPointF p) {
-        QMouseEvent e(type, p, surface->mapToGlobal(p), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+        QMouseEvent e(type, p, surface->mapToGlobal(p),
+                      type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
                       type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(surface, &e);
     };
@@ -205,7 +208,8 @@ void mouseToPixel()
     client.bind(testsupport::loopback(5));
     client.connectToHost(server.serverAddress(), server.serverPort());
     QTcpSocket *peer = nullptr;
-    runUntil([&] { return client.state() == QAbstractSocket::ConnectedState && server.hasPendingConnections(); });
+    runUntil(
+        [&] { return client.state() == QAbstractSocket::ConnectedState && server.hasPendingConnections(); });
     peer = server.nextPendingConnection();
     client.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     std::vector<double> reference;
@@ -228,8 +232,7 @@ void mouseToPixel()
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     applyReceivedLines();
     mouseToPixel();

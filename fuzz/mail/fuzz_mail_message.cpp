@@ -10,8 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray raw(reinterpret_cast<const char *>(data), qsizetype(size));
     if (const auto fields = mailmime::readMessage(raw)) {
-        if (mailmime::mailLines(*fields).size() != 3)
-            __builtin_trap();
+        if (mailmime::mailLines(*fields).size() != 3) __builtin_trap();
     }
     // The header and charset paths on their own, without MIME framing.
     mailtext::decodeHeader(raw.left(4096));

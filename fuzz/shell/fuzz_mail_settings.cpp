@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     (void)mailsettings::intervalMinutes(s.checkInterval);
     // Any password the user could type comes back exactly.
     const QString password = QString::fromUtf8(bytes).left(64);
-    if (!password.contains(QChar(0xFFFD)) && mailsettings::unscramble(mailsettings::scramble(password)) != password)
+    if (!password.contains(QChar(0xFFFD)) &&
+        mailsettings::unscramble(mailsettings::scramble(password)) != password)
         std::abort();
     return 0;
 }

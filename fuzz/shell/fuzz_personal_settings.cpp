@@ -9,8 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const PersonalReadResult r = settingsfiles::readPersonal(bytes);
     if (r.complete()) {
         const PersonalReadResult again = settingsfiles::readPersonal(settingsfiles::writePersonal(r.values));
-        if (!again.complete() || again.values.positions[4].top != r.values.positions[4].top)
-            std::abort();
+        if (!again.complete() || again.values.positions[4].top != r.values.positions[4].top) std::abort();
     }
     return 0;
 }

@@ -8,8 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    if (size < 2)
-        return 0;
+    if (size < 2) return 0;
     const qint64 lastBlock = qint64(data[0] % 8) - 1;
     const int maxCut = 1 + data[1] * 16;
     const QByteArray stream(reinterpret_cast<const char *>(data + 2), int(size - 2));
@@ -23,8 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         seed = seed * 1103515245u + 12345u;
         const qsizetype n = std::min<qsizetype>(stream.size() - at, 1 + qsizetype(seed % unsigned(maxCut)));
         for (const QByteArray &b : assembler.feed(stream.mid(at, n))) {
-            if (b.size() != transfer::kBlockSize)
-                std::abort();
+            if (b.size() != transfer::kBlockSize) std::abort();
             out += b;
             ++blocks;
         }
@@ -34,9 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         out += assembler.finishLastBlock();
         ++blocks;
     }
-    if (blocks > lastBlock + 1 || out != stream.left(out.size()))
-        std::abort();
-    if (assembler.complete() && out.size() + assembler.excessBytes() != stream.size())
-        std::abort();
+    if (blocks > lastBlock + 1 || out != stream.left(out.size())) std::abort();
+    if (assembler.complete() && out.size() + assembler.excessBytes() != stream.size()) std::abort();
     return 0;
 }

@@ -9,16 +9,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString payload = cp932::decode(QByteArray(reinterpret_cast<const char *>(data), int(size)));
     if (auto offer = transfer::parseOffer(payload)) {
-        if (offer->lastBlock < -1)
-            std::abort();
+        if (offer->lastBlock < -1) std::abort();
     }
     const QString plain = transfer::plainFileName(payload);
-    if (plain.isEmpty() || plain.size() > 200 || plain.contains(QLatin1Char('/')) || plain.contains(QLatin1Char('\\'))
-        || plain.startsWith(QLatin1Char('.')))
+    if (plain.isEmpty() || plain.size() > 200 || plain.contains(QLatin1Char('/')) ||
+        plain.contains(QLatin1Char('\\')) || plain.startsWith(QLatin1Char('.')))
         std::abort();
     for (const QChar c : plain) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            std::abort();
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f) std::abort();
     }
     transfer::AnswerScanner answers;
     answers.feed(QByteArray(reinterpret_cast<const char *>(data), int(size)));

@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         // Markers with commas, quotes, control characters or outer blanks cannot be written back as
         // one field unchanged; keep them out of the round trip.
         const bool plain = std::all_of(r.marker.begin(), r.marker.end(), [](QChar c) {
-            return c.unicode() >= 0x20 && c.unicode() != 0x7f && c != QLatin1Char(',') && c != QLatin1Char('"');
+            return c.unicode() >= 0x20 && c.unicode() != 0x7f && c != QLatin1Char(',') &&
+                   c != QLatin1Char('"');
         });
         if (!plain || r.marker != r.marker.trimmed() || r.marker.isEmpty() || !cp932::representable(r.marker))
             continue;
@@ -25,8 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     const QByteArray written = writeWbd(store);
     const WbdContent again = parseWbd(written);
-    if (again.truncated || again.records.size() != store.count())
-        std::abort();
+    if (again.truncated || again.records.size() != store.count()) std::abort();
     for (int k = 0; k < store.count(); ++k)
         if (int(again.records[k].color) != store.at(k).color || again.records[k].marker != store.at(k).marker)
             std::abort();

@@ -12,8 +12,7 @@ ChatSession::ChatSession(ClientCore &core, PeerLink &link, QObject *parent)
 
 QString ChatSession::sendLine(const QString &text)
 {
-    if (text.isEmpty())
-        return {};
+    if (text.isEmpty()) return {};
     // A very long name could still push the line past what the partner shows.
     const QString line =
         textcap::clip(chat::chatLine(m_core.entrance().name(), text), textcap::kMaxChatLineChars);
@@ -31,8 +30,7 @@ QString ChatSession::sendFeeling(int index)
 
 bool ChatSession::startWhiteboard()
 {
-    if (m_core.state().transferActive == 1)
-        return false;
+    if (m_core.state().transferActive == 1) return false;
     m_link.send(QStringLiteral("con 910"));
     m_link.whiteboardHost().setWhiteboardState(1);
     return true;
@@ -58,8 +56,7 @@ void ChatSession::pluginTick()
 {
     Desktop &d = m_core.desktop();
     const std::optional<QString> data = chat::pluginData(d.clipboardText());
-    if (!data)
-        return;
+    if (!data) return;
     m_link.send(QStringLiteral("con 700") + *data);
     d.clearClipboard();
 }

@@ -82,8 +82,7 @@ QString chatLogEntry(const QString &date, const QString &time, const QString &di
 bool appendToFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return false;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return false;
     const bool ok = file.write(bytes) == bytes.size();
     file.close();
     return ok && file.error() == QFileDevice::NoError;
@@ -91,25 +90,21 @@ bool appendToFile(const QString &path, const QByteArray &bytes)
 
 std::optional<QString> pluginData(const QString &clipboard)
 {
-    if (!clipboard.startsWith(kPluginSend))
-        return std::nullopt;
+    if (!clipboard.startsWith(kPluginSend)) return std::nullopt;
     return clipboard.mid(kPluginSend.size());
 }
 
 QString lossQuestion(const QString &text)
 {
     const QList<qsizetype> lost = cp932::unrepresentable(text);
-    if (lost.isEmpty())
-        return {};
+    if (lost.isEmpty()) return {};
     QString shown;
     for (qsizetype i : lost) {
         // Surrogate pairs are one character to the reader.
         const qsizetype len = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
         const QString c = text.mid(i, len);
-        if (!shown.contains(c))
-            shown += c;
-        if (shown.size() > 40)
-            break;
+        if (!shown.contains(c)) shown += c;
+        if (shown.size() > 40) break;
     }
     return QStringLiteral("次の文字は相手に届かず「?」になります： ") + shown + kCrLf +
            QStringLiteral("このまま送信しますか？");

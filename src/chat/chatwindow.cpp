@@ -29,7 +29,8 @@ QString fromSelection(QString text)
 } // namespace
 
 ChatBoardWindow::ChatBoardWindow(ClientCore &core, PeerLink &link, Hooks hooks, QWidget *parent)
-    : QMainWindow(parent), m_core(core), m_session(new ChatSession(core, link, this)), m_hooks(std::move(hooks))
+    : QMainWindow(parent), m_core(core), m_session(new ChatSession(core, link, this)),
+      m_hooks(std::move(hooks))
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Wez Chat Board"));
@@ -65,7 +66,8 @@ ChatBoardWindow::ChatBoardWindow(ClientCore &core, PeerLink &link, Hooks hooks, 
         m_buttons[i]->setObjectName(QStringLiteral("Command%1").arg(i + 1));
         // The laid-out size, or wider where this desktop's font needs it.
         const int width = std::max(1215 / kTwips, m_buttons[i]->sizeHint().width());
-        m_buttons[i]->setGeometry(buttonLeft, 2640 / kTwips, width, std::max(375 / kTwips, m_buttons[i]->sizeHint().height()));
+        m_buttons[i]->setGeometry(buttonLeft, 2640 / kTwips, width,
+                                  std::max(375 / kTwips, m_buttons[i]->sizeHint().height()));
         buttonLeft += width + 105 / kTwips;
         m_buttons[i]->setAutoDefault(false);
     }
@@ -125,7 +127,8 @@ void ChatBoardWindow::buildMenus()
     };
     m_menuFile = menuBar()->addMenu(QStringLiteral("操作"));
     m_menuFile->setObjectName(QStringLiteral("menuFile"));
-    connect(add(m_menuFile, "menuFont", "フォントサイズ変更"), &QAction::triggered, this, &ChatBoardWindow::openFontDialog);
+    connect(add(m_menuFile, "menuFont", "フォントサイズ変更"), &QAction::triggered, this,
+            &ChatBoardWindow::openFontDialog);
     connect(add(m_menuFile, "menuWhiteBoard", "共有ホワイトボード"), &QAction::triggered, this,
             &ChatBoardWindow::openWhiteboard);
     add(m_menuFile, "menuFtne", "ファイル転送"); // the file transfer attaches here
@@ -136,7 +139,8 @@ void ChatBoardWindow::buildMenus()
     top->setCheckable(true);
     connect(top, &QAction::triggered, this, &ChatBoardWindow::toggleTopMost);
     add(m_menuFile, "menuDummy2", nullptr);
-    connect(add(m_menuFile, "menuMuriyari", "強制終了"), &QAction::triggered, this, &ChatBoardWindow::forceQuit);
+    connect(add(m_menuFile, "menuMuriyari", "強制終了"), &QAction::triggered, this,
+            &ChatBoardWindow::forceQuit);
 
     QMenu *edit = menuBar()->addMenu(QStringLiteral("編集"));
     edit->setObjectName(QStringLiteral("menuHen"));
@@ -184,8 +188,7 @@ void ChatBoardWindow::setDisplayFontSize(int size)
 bool ChatBoardWindow::confirmLoss(const QString &text)
 {
     const QString question = chat::lossQuestion(text);
-    if (question.isEmpty())
-        return true;
+    if (question.isEmpty()) return true;
     QPointer<ChatBoardWindow> self(this);
     const int answer = m_core.desktop().askYesNo(question);
     return self && answer == 1;
@@ -194,8 +197,7 @@ bool ChatBoardWindow::confirmLoss(const QString &text)
 void ChatBoardWindow::sendLine()
 {
     const QString text = m_text2->text();
-    if (text.isEmpty())
-        return;
+    if (text.isEmpty()) return;
     const QList<qsizetype> lost = cp932::unrepresentable(m_core.entrance().name() + text);
     if (!lost.isEmpty()) {
         // Mark the span the partner would not get as typed.
@@ -205,8 +207,7 @@ void ChatBoardWindow::sendLine()
         const qsizetype end = lost.last() + (all.at(lost.last()).isHighSurrogate() ? 2 : 1) - offset;
         m_text2->setSelection(int(first), int(std::max<qsizetype>(end - first, 1)));
         QPointer<ChatBoardWindow> self(this);
-        if (!confirmLoss(m_core.entrance().name() + text) || !self)
-            return;
+        if (!confirmLoss(m_core.entrance().name() + text) || !self) return;
     }
     const QString line = m_session->sendLine(text);
     addLine(line);
@@ -216,15 +217,13 @@ void ChatBoardWindow::sendLine()
 void ChatBoardWindow::sendFeeling(int index)
 {
     QPointer<ChatBoardWindow> self(this);
-    if (!confirmLoss(chat::feelingMessage(m_core.entrance().name(), index)) || !self)
-        return;
+    if (!confirmLoss(chat::feelingMessage(m_core.entrance().name(), index)) || !self) return;
     addLine(m_session->sendFeeling(index));
 }
 
 void ChatBoardWindow::openWhiteboard()
 {
-    if (m_session->startWhiteboard() && m_hooks.showWhiteboard)
-        m_hooks.showWhiteboard();
+    if (m_session->startWhiteboard() && m_hooks.showWhiteboard) m_hooks.showWhiteboard();
 }
 
 void ChatBoardWindow::endChat()
@@ -236,8 +235,7 @@ void ChatBoardWindow::endChat()
 
 void ChatBoardWindow::runClosingSteps()
 {
-    if (m_inClosing)
-        return;
+    if (m_inClosing) return;
     m_inClosing = true;
     QPointer<ChatBoardWindow> self(this);
     SharedState &s = m_core.state();
@@ -248,8 +246,7 @@ void ChatBoardWindow::runClosingSteps()
     for (QPushButton *b : m_buttons)
         b->setEnabled(false);
     m_session->closingSteps(m_display->text(), [this] {
-        if (m_hooks.closeWhiteboard)
-            m_hooks.closeWhiteboard();
+        if (m_hooks.closeWhiteboard) m_hooks.closeWhiteboard();
     });
     if (self) {
         m_inClosing = false;
@@ -259,8 +256,7 @@ void ChatBoardWindow::runClosingSteps()
 
 void ChatBoardWindow::unload()
 {
-    if (m_deleting)
-        return;
+    if (m_deleting) return;
     // Unloaded from inside its own closing steps (the partner's "con 120"
     // during the whiteboard wait): the steps that run finish the job.
     if (m_inClosing) {
@@ -292,16 +288,12 @@ void ChatBoardWindow::resizeEvent(QResizeEvent *event)
     const int menuHeight = menuBar()->isVisible() ? menuBar()->height() : 0;
     // Sizes in twips as laid out; the central widget starts below the menu bar.
     QRect display = m_text1->geometry();
-    if (w > 500)
-        display.setWidth((w - 125) / kTwips);
-    if (h > 1450)
-        display.setHeight(std::max(1, (h - 1500) / kTwips - menuHeight / 2));
+    if (w > 500) display.setWidth((w - 125) / kTwips);
+    if (h > 1450) display.setHeight(std::max(1, (h - 1500) / kTwips - menuHeight / 2));
     m_text1->setGeometry(display);
     QRect input = m_text2->geometry();
-    if (w > 500)
-        input.moveTop(display.bottom() + 1 + 10 / kTwips + 1);
-    if (h > 1200)
-        input.setWidth((w - 125) / kTwips);
+    if (w > 500) input.moveTop(display.bottom() + 1 + 10 / kTwips + 1);
+    if (h > 1200) input.setWidth((w - 125) / kTwips);
     m_text2->setGeometry(input);
     const int buttonTop = input.bottom() + 1 + 25 / kTwips + 1;
     for (QPushButton *b : m_buttons)
@@ -319,8 +311,7 @@ void ChatBoardWindow::moveEvent(QMoveEvent *event)
 void ChatBoardWindow::placeTransferWindow()
 {
     QWidget *transfer = m_hooks.transferWindow ? m_hooks.transferWindow() : nullptr;
-    if (!transfer)
-        return;
+    if (!transfer) return;
     const QRect frame = frameGeometry();
     transfer->move(frame.left() + frame.width() - transfer->frameGeometry().width(), frame.top());
 }
@@ -328,16 +319,14 @@ void ChatBoardWindow::placeTransferWindow()
 void ChatBoardWindow::openFontDialog()
 {
     QAction *top = m_actions.value(QStringLiteral("menuAllTop"));
-    if (top->isChecked())
-        setTopMost(false);
+    if (top->isChecked()) setTopMost(false);
     if (!m_fontDialog) {
         m_fontDialog = new FontSizeDialog(displayFontSize());
         connect(m_fontDialog, &FontSizeDialog::sizeChosen, this, &ChatBoardWindow::setDisplayFontSize);
     }
     m_fontDialog->show();
     m_fontDialog->raise();
-    if (top->isChecked())
-        setTopMost(true);
+    if (top->isChecked()) setTopMost(true);
 }
 
 void ChatBoardWindow::copySelection()
@@ -367,19 +356,16 @@ void ChatBoardWindow::toggleTopMost()
 
 void ChatBoardWindow::setTopMost(bool on)
 {
-    if (bool(windowFlags() & Qt::WindowStaysOnTopHint) == on)
-        return;
+    if (bool(windowFlags() & Qt::WindowStaysOnTopHint) == on) return;
     const bool visible = isVisible();
     setWindowFlag(Qt::WindowStaysOnTopHint, on);
-    if (visible)
-        show();
+    if (visible) show();
 }
 
 void ChatBoardWindow::setTransferCommandsEnabled(bool enabled)
 {
     // A chat that is ending keeps its commands off whatever a transfer does.
-    if (enabled && (m_closingDone || m_inClosing))
-        return;
+    if (enabled && (m_closingDone || m_inClosing)) return;
     m_buttons[1]->setEnabled(enabled);
     m_buttons[2]->setEnabled(enabled);
     for (const char *name : {"menuWhiteBoard", "menuFtne", "menuClose"})
@@ -410,15 +396,14 @@ void ChatBoardWindow::setStatusText(const QString &text)
 void ChatBoardWindow::forceQuit()
 {
     QPointer<ChatBoardWindow> self(this);
-    const int answer = m_core.desktop().askYesNo(QStringLiteral("相手が応答しなくなったときだけ、使用してください。") +
-                                                 chat::kCrLf + QStringLiteral("Ｗｅｚを強制終了します。よろしいですか？"));
-    if (answer != 1 || !self)
-        return;
+    const int answer =
+        m_core.desktop().askYesNo(QStringLiteral("相手が応答しなくなったときだけ、使用してください。") +
+                                  chat::kCrLf + QStringLiteral("Ｗｅｚを強制終了します。よろしいですか？"));
+    if (answer != 1 || !self) return;
     m_core.winsock1().close();
     m_core.winsock2().close();
     m_core.winsock3().close();
     // No closing steps: the partner only sees the connection drop.
     m_closingDone = true;
-    if (m_hooks.forceQuit)
-        m_hooks.forceQuit();
+    if (m_hooks.forceQuit) m_hooks.forceQuit();
 }

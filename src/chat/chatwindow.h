@@ -1,8 +1,8 @@
 #pragma once
 // Form3, "Wez Chat Board": the conversation with one partner, newest line
 // first, the input line, the whiteboard and end buttons and the menus.
-#include <QMainWindow>
 #include <QHash>
+#include <QMainWindow>
 #include <QPointer>
 
 #include <functional>
@@ -29,10 +29,10 @@ public:
     static constexpr int kMaxInputChars = 4000;
 
     struct Hooks {
-        std::function<void()> showWhiteboard;  // Form4, opened by this side
-        std::function<void()> closeWhiteboard; // Form4 away without a handshake
+        std::function<void()> showWhiteboard;      // Form4, opened by this side
+        std::function<void()> closeWhiteboard;     // Form4 away without a handshake
         std::function<QWidget *()> transferWindow; // Form8, when loaded
-        std::function<void()> forceQuit;       // ends the program at once
+        std::function<void()> forceQuit;           // ends the program at once
     };
 
     ChatBoardWindow(ClientCore &core, PeerLink &link, Hooks hooks, QWidget *parent = nullptr);
@@ -54,10 +54,10 @@ public:
     // For the file transfer: Command2, Command3, menuWhiteBoard, menuFtne and
     // menuClose together; once the closing steps ran they stay disabled.
     void setTransferCommandsEnabled(bool enabled);
-    bool receiveEnabled() const;                       // menuFrsv is checked
-    bool alwaysOnTop() const;                          // menuAllTop is checked
+    bool receiveEnabled() const; // menuFrsv is checked
+    bool alwaysOnTop() const;    // menuAllTop is checked
     void setTopMost(bool on);
-    QString statusText() const;                        // Label1
+    QString statusText() const; // Label1
     void setStatusText(const QString &text);
 
 Q_SIGNALS:

@@ -17,7 +17,8 @@ FontSizeDialog::FontSizeDialog(int currentSize, QWidget *parent) : QDialog(paren
     m_size = new QLineEdit(QString::number(currentSize), this);
     m_size->setObjectName(QStringLiteral("Text1"));
     // Only digits go in: no sign, no decimal point.
-    m_size->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,4}")), m_size));
+    m_size->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,4}")), m_size));
     auto *ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("Command1"));
     ok->setDefault(true);
@@ -44,16 +45,14 @@ std::optional<int> FontSizeDialog::acceptedSize(const QString &text)
 {
     bool ok = false;
     const int size = text.toInt(&ok);
-    if (!ok || size < kMinSize || size > kMaxSize)
-        return std::nullopt;
+    if (!ok || size < kMinSize || size > kMaxSize) return std::nullopt;
     return size;
 }
 
 void FontSizeDialog::confirm()
 {
     const std::optional<int> size = acceptedSize(m_size->text());
-    if (!size)
-        return;
+    if (!size) return;
     Q_EMIT sizeChosen(*size);
     accept();
 }

@@ -40,8 +40,7 @@ public:
         ensureCurl();
         m_handle = curl_easy_init();
         m_error[0] = 0;
-        if (!m_handle)
-            return;
+        if (!m_handle) return;
         curl_easy_setopt(m_handle, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(m_handle, CURLOPT_ERRORBUFFER, m_error);
         curl_easy_setopt(m_handle, CURLOPT_CONNECTTIMEOUT_MS, long(options.connectTimeoutMs));
@@ -66,10 +65,8 @@ public:
     ~CurlSession()
     {
         // Cleanup may still say QUIT and call onHeader: the members must live.
-        if (m_handle)
-            curl_easy_cleanup(m_handle);
-        if (m_recipients)
-            curl_slist_free_all(m_recipients);
+        if (m_handle) curl_easy_cleanup(m_handle);
+        if (m_recipients) curl_slist_free_all(m_recipients);
     }
 
     Q_DISABLE_COPY_MOVE(CurlSession)
@@ -80,8 +77,7 @@ public:
     // server offers it; then the account, when there is one.
     void logIn(const MailServerAddress &address, const QString &account, const QString &password)
     {
-        if (!address.implicitTls)
-            curl_easy_setopt(m_handle, CURLOPT_USE_SSL, long(CURLUSESSL_TRY));
+        if (!address.implicitTls) curl_easy_setopt(m_handle, CURLOPT_USE_SSL, long(CURLUSESSL_TRY));
         setCredentials(account, password);
     }
 
@@ -89,8 +85,7 @@ public:
     {
         m_user = account.toUtf8();
         m_password = password.toUtf8();
-        if (m_user.isEmpty())
-            return;
+        if (m_user.isEmpty()) return;
         curl_easy_setopt(m_handle, CURLOPT_USERNAME, m_user.constData());
         curl_easy_setopt(m_handle, CURLOPT_PASSWORD, m_password.constData());
     }
@@ -114,10 +109,8 @@ public:
     // Runs one transfer; the body it brings (if any) is limited to `maxBody` bytes.
     CURLcode perform(const QByteArray &url, qsizetype maxBody)
     {
-        if (!m_handle)
-            return CURLE_FAILED_INIT;
-        if (m_abort.load())
-            return CURLE_ABORTED_BY_CALLBACK;
+        if (!m_handle) return CURLE_FAILED_INIT;
+        if (m_abort.load()) return CURLE_ABORTED_BY_CALLBACK;
         m_url = url;
         m_body.clear();
         m_maxBody = maxBody;
@@ -135,8 +128,7 @@ public:
     QString errorText(CURLcode code) const
     {
         QString text = QString::fromUtf8(m_error[0] ? m_error : curl_easy_strerror(code));
-        if (code == CURLE_ABORTED_BY_CALLBACK)
-            text = QStringLiteral("cancelled");
+        if (code == CURLE_ABORTED_BY_CALLBACK) text = QStringLiteral("cancelled");
         return text + replySuffix();
     }
 
@@ -144,8 +136,7 @@ public:
     QString replySuffix() const
     {
         const QByteArray reply = m_lastErrorReply.isEmpty() ? m_lastReply : m_lastErrorReply;
-        if (reply.isEmpty())
-            return {};
+        if (reply.isEmpty()) return {};
         return QStringLiteral(" (server: ") + mailtext::decodeUndeclared(reply) + QLatin1Char(')');
     }
 
@@ -155,17 +146,14 @@ private:
         auto *s = static_cast<CurlSession *>(self);
         const size_t n = size * count;
         QByteArray line = QByteArray(data, qsizetype(qMin<size_t>(n, kMaxReplyLine))).trimmed();
-        if (line.isEmpty())
-            return n;
+        if (line.isEmpty()) return n;
         for (char &c : line)
-            if (uchar(c) < 0x20)
-                c = ' ';
+            if (uchar(c) < 0x20) c = ' ';
         s->m_lastReply = line;
         if (line.startsWith("-ERR") || line.startsWith('4') || line.startsWith('5'))
             s->m_lastErrorReply = line;
         s->m_replies.append(line);
-        if (s->m_replies.size() > 64)
-            s->m_replies.removeFirst();
+        if (s->m_replies.size() > 64) s->m_replies.removeFirst();
         return n;
     }
 
@@ -215,8 +203,7 @@ private:
 // which would let a field add commands of its own.
 bool envelopeAddressOk(const QString &address)
 {
-    if (address.isEmpty() || address.size() > 320)
-        return false;
+    if (address.isEmpty() || address.size() > 320) return false;
     for (QChar c : address)
         if (c.unicode() <= 0x20 || c.unicode() == 0x7f || c == QLatin1Char('<') || c == QLatin1Char('>'))
             return false;
@@ -228,14 +215,13 @@ QString safeName(const QByteArray &raw)
     QString out;
     for (char c : raw) {
         const uchar u = uchar(c);
-        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '-' || u == '_'
-            || u == '.' || u == '@')
+        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '-' ||
+            u == '_' || u == '.' || u == '@')
             out += QLatin1Char(c);
         else
             out += QStringLiteral("%%%1").arg(u, 2, 16, QLatin1Char('0'));
     }
-    if (out.isEmpty() || out.startsWith(QLatin1Char('.')))
-        out.prepend(QLatin1Char('_'));
+    if (out.isEmpty() || out.startsWith(QLatin1Char('.'))) out.prepend(QLatin1Char('_'));
     return out.left(200);
 }
 
@@ -258,7 +244,8 @@ void CurlMailService::abort()
 QString CurlMailService::mailboxDir(const QString &pop3Server, const QString &account) const
 {
     const MailServerAddress address = parseMailServer(pop3Server, MailProtocol::Pop3);
-    const QByteArray where = address.valid ? address.url.mid(address.url.indexOf("://") + 3) : pop3Server.toUtf8();
+    const QByteArray where =
+        address.valid ? address.url.mid(address.url.indexOf("://") + 3) : pop3Server.toUtf8();
     return m_options.dataDir + QStringLiteral("/mailbox/") + safeName(account.toUtf8() + '@' + where);
 }
 
@@ -272,19 +259,16 @@ QString CurlMailService::sendMail(const QString &smtpServer, const QString &reci
                                   const QString &password)
 {
     const MailServerAddress address = parseMailServer(smtpServer, MailProtocol::Smtp);
-    if (!address.valid)
-        return invalidServer(address);
+    if (!address.valid) return invalidServer(address);
     const QString to = recipient.trimmed();
     const QString from = sender.trimmed();
-    if (!envelopeAddressOk(to))
-        return QStringLiteral("recipient address not usable: ") + recipient;
-    if (!envelopeAddressOk(from))
-        return QStringLiteral("sender address not usable: ") + sender;
+    if (!envelopeAddressOk(to)) return QStringLiteral("recipient address not usable: ") + recipient;
+    if (!envelopeAddressOk(from)) return QStringLiteral("sender address not usable: ") + sender;
 
-    const QByteArray message = mailmime::composeMessage(from, to, subject, body, QDateTime::currentDateTime());
+    const QByteArray message =
+        mailmime::composeMessage(from, to, subject, body, QDateTime::currentDateTime());
     CurlSession session(m_options, m_abort);
-    if (!session.handle())
-        return QStringLiteral("mail library not available");
+    if (!session.handle()) return QStringLiteral("mail library not available");
     CURL *h = session.handle();
     const QByteArray mailFrom = '<' + from.toUtf8() + '>';
     curl_easy_setopt(h, CURLOPT_MAIL_FROM, mailFrom.constData());
@@ -295,7 +279,8 @@ QString CurlMailService::sendMail(const QString &smtpServer, const QString &reci
     return code == CURLE_OK ? QString() : session.errorText(code);
 }
 
-StatResult CurlMailService::statCount(const QString &pop3Server, const QString &account, const QString &password)
+StatResult CurlMailService::statCount(const QString &pop3Server, const QString &account,
+                                      const QString &password)
 {
     StatResult result;
     const MailServerAddress address = parseMailServer(pop3Server, MailProtocol::Pop3);
@@ -387,8 +372,7 @@ SaveResult CurlMailService::saveMessages(const QString &pop3Server, const QStrin
     for (int number = first; number <= last; ++number) {
         QString path;
         if (haveUids) {
-            if (!uids.contains(number))
-                break; // the mailbox has fewer messages than asked for
+            if (!uids.contains(number)) break; // the mailbox has fewer messages than asked for
             path = dir + QLatin1Char('/') + fileNameForUid(uids.value(number));
             if (QFileInfo::exists(path)) {
                 result.files.append(path);
@@ -408,9 +392,10 @@ SaveResult CurlMailService::saveMessages(const QString &pop3Server, const QStrin
             break;
         }
         if (!haveUids)
-            path = dir + QStringLiteral("/sha1-")
-                + QString::fromLatin1(QCryptographicHash::hash(session.body(), QCryptographicHash::Sha1).toHex())
-                + QStringLiteral(".eml");
+            path = dir + QStringLiteral("/sha1-") +
+                   QString::fromLatin1(
+                       QCryptographicHash::hash(session.body(), QCryptographicHash::Sha1).toHex()) +
+                   QStringLiteral(".eml");
         if (!settingsfiles::saveFile(path, session.body())) {
             result.ok = false;
             result.error = QStringLiteral("cannot write ") + path;
@@ -424,10 +409,8 @@ SaveResult CurlMailService::saveMessages(const QString &pop3Server, const QStrin
 std::optional<QStringList> CurlMailService::readMail(const QString &file)
 {
     QFile f(file);
-    if (!f.open(QIODevice::ReadOnly) || f.size() > mailmime::kMaxMessageBytes)
-        return std::nullopt;
+    if (!f.open(QIODevice::ReadOnly) || f.size() > mailmime::kMaxMessageBytes) return std::nullopt;
     const std::optional<mailmime::MailFields> fields = mailmime::readMessage(f.readAll());
-    if (!fields)
-        return std::nullopt;
+    if (!fields) return std::nullopt;
     return mailmime::mailLines(*fields);
 }

@@ -9,8 +9,8 @@
 #include <atomic>
 
 struct MailOptions {
-    QString dataDir;           // saved messages go to dataDir/mailbox/<account@host>/
-    QString bindAddress;       // local address of the connections; empty for any
+    QString dataDir;     // saved messages go to dataDir/mailbox/<account@host>/
+    QString bindAddress; // local address of the connections; empty for any
     int connectTimeoutMs = 15000;
     int transferTimeoutMs = 60000; // per command or message
 };

@@ -18,14 +18,12 @@ void ensureGMime()
 }
 
 // Owns one GObject reference.
-template <typename T>
-struct Ref {
+template <typename T> struct Ref {
     T *p = nullptr;
     explicit Ref(T *object) : p(object) {}
     ~Ref()
     {
-        if (p)
-            g_object_unref(p);
+        if (p) g_object_unref(p);
     }
     Ref(const Ref &) = delete;
     Ref &operator=(const Ref &) = delete;
@@ -35,16 +33,14 @@ QByteArray rawHeader(GMimeObject *object, const char *name)
 {
     GMimeHeaderList *list = g_mime_object_get_header_list(object);
     GMimeHeader *header = list ? g_mime_header_list_get_header(list, name) : nullptr;
-    if (!header)
-        return {};
+    if (!header) return {};
     const char *raw = g_mime_header_get_raw_value(header);
     return raw ? QByteArray(raw) : QByteArray();
 }
 
 bool isText(GMimeObject *object, const char *subtype)
 {
-    if (!GMIME_IS_PART(object) || g_mime_part_is_attachment(GMIME_PART(object)))
-        return false;
+    if (!GMIME_IS_PART(object) || g_mime_part_is_attachment(GMIME_PART(object))) return false;
     GMimeContentType *type = g_mime_object_get_content_type(object);
     return type && g_mime_content_type_is_type(type, "text", subtype);
 }
@@ -52,8 +48,7 @@ bool isText(GMimeObject *object, const char *subtype)
 // First text part of the wanted subtype, depth first, as a reader sees it.
 GMimePart *findText(GMimeObject *object, const char *subtype, int depth)
 {
-    if (!object || depth > kMaxDepth)
-        return nullptr;
+    if (!object || depth > kMaxDepth) return nullptr;
     if (GMIME_IS_MULTIPART(object)) {
         GMimeMultipart *multipart = GMIME_MULTIPART(object);
         const int count = g_mime_multipart_get_count(multipart);
@@ -68,15 +63,14 @@ GMimePart *findText(GMimeObject *object, const char *subtype, int depth)
 QString partText(GMimePart *part)
 {
     GMimeDataWrapper *content = g_mime_part_get_content(part);
-    if (!content)
-        return {};
+    if (!content) return {};
     Ref<GMimeStream> out(g_mime_stream_mem_new());
-    if (g_mime_data_wrapper_write_to_stream(content, out.p) < 0)
-        return {};
+    if (g_mime_data_wrapper_write_to_stream(content, out.p) < 0) return {};
     GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out.p));
     const QByteArray decoded(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len));
     const char *charset = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "charset");
-    QString text = mailtext::crlf(mailtext::decodeCharset(decoded, charset ? QByteArray(charset) : QByteArray()));
+    QString text =
+        mailtext::crlf(mailtext::decodeCharset(decoded, charset ? QByteArray(charset) : QByteArray()));
     while (text.endsWith(QLatin1String("\r\n")))
         text.chop(2);
     return text;
@@ -85,8 +79,7 @@ QString partText(GMimePart *part)
 bool isAscii(const QString &text)
 {
     for (QChar c : text)
-        if (c.unicode() >= 0x80)
-            return false;
+        if (c.unicode() >= 0x80) return false;
     return true;
 }
 
@@ -99,8 +92,7 @@ QByteArray crlfBytes(const QByteArray &in)
         const char c = in.at(i);
         if (c == '\r') {
             out += "\r\n";
-            if (i + 1 < in.size() && in.at(i + 1) == '\n')
-                ++i;
+            if (i + 1 < in.size() && in.at(i + 1) == '\n') ++i;
         } else if (c == '\n') {
             out += "\r\n";
         } else {
@@ -114,8 +106,7 @@ QByteArray crlfBytes(const QByteArray &in)
 
 std::optional<MailFields> readMessage(const QByteArray &raw)
 {
-    if (raw.isEmpty() || raw.size() > kMaxMessageBytes)
-        return std::nullopt;
+    if (raw.isEmpty() || raw.size() > kMaxMessageBytes) return std::nullopt;
     ensureGMime();
     Ref<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(raw.constData(), size_t(raw.size())));
     Ref<GMimeParser> parser(g_mime_parser_new_with_stream(stream.p));
@@ -125,18 +116,15 @@ std::optional<MailFields> readMessage(const QByteArray &raw)
     g_mime_parser_options_set_fallback_charsets(options, fallback);
     Ref<GMimeMessage> message(g_mime_parser_construct_message(parser.p, options));
     g_mime_parser_options_free(options);
-    if (!message.p)
-        return std::nullopt;
+    if (!message.p) return std::nullopt;
 
     MailFields fields;
     fields.subject = mailtext::decodeHeader(rawHeader(GMIME_OBJECT(message.p), "Subject"));
     fields.from = mailtext::decodeHeader(rawHeader(GMIME_OBJECT(message.p), "From"));
     GMimeObject *top = g_mime_message_get_mime_part(message.p);
     GMimePart *text = findText(top, "plain", 0);
-    if (!text)
-        text = findText(top, "*", 0);
-    if (text)
-        fields.body = partText(text);
+    if (!text) text = findText(top, "*", 0);
+    if (text) fields.body = partText(text);
     return fields;
 }
 
@@ -146,8 +134,8 @@ QStringList mailLines(const MailFields &fields)
             QStringLiteral("Body: ") + fields.body};
 }
 
-QByteArray composeMessage(const QString &from, const QString &to, const QString &subject,
-                          const QString &body, const QDateTime &date)
+QByteArray composeMessage(const QString &from, const QString &to, const QString &subject, const QString &body,
+                          const QDateTime &date)
 {
     ensureGMime();
     Ref<GMimeMessage> message(g_mime_message_new(TRUE));
@@ -168,11 +156,13 @@ QByteArray composeMessage(const QString &from, const QString &to, const QString 
     const QByteArray bytes = mailtext::crlf(body).toUtf8();
     {
         Ref<GMimeStream> content(g_mime_stream_mem_new_with_buffer(bytes.constData(), size_t(bytes.size())));
-        Ref<GMimeDataWrapper> wrapper(g_mime_data_wrapper_new_with_stream(content.p, GMIME_CONTENT_ENCODING_DEFAULT));
+        Ref<GMimeDataWrapper> wrapper(
+            g_mime_data_wrapper_new_with_stream(content.p, GMIME_CONTENT_ENCODING_DEFAULT));
         g_mime_part_set_content(GMIME_PART(part.p), wrapper.p);
     }
     g_mime_part_set_content_encoding(
-        GMIME_PART(part.p), g_mime_part_get_best_content_encoding(GMIME_PART(part.p), GMIME_ENCODING_CONSTRAINT_7BIT));
+        GMIME_PART(part.p),
+        g_mime_part_get_best_content_encoding(GMIME_PART(part.p), GMIME_ENCODING_CONSTRAINT_7BIT));
     g_mime_message_set_mime_part(message.p, GMIME_OBJECT(part.p));
 
     GMimeFormatOptions *format = g_mime_format_options_new();

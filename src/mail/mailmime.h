@@ -30,7 +30,7 @@ QStringList mailLines(const MailFields &fields);
 
 // A text/plain message in UTF-8 (subject as RFC 2047 words where it is not
 // plain ASCII), with CR LF line ends throughout as SMTP expects.
-QByteArray composeMessage(const QString &from, const QString &to, const QString &subject,
-                          const QString &body, const QDateTime &date);
+QByteArray composeMessage(const QString &from, const QString &to, const QString &subject, const QString &body,
+                          const QDateTime &date);
 
 } // namespace mailmime

@@ -19,8 +19,7 @@ MailRunner::~MailRunner()
 
 bool MailRunner::post(Work work)
 {
-    if (m_busy)
-        return false;
+    if (m_busy) return false;
     m_busy = true;
     Q_EMIT busyChanged(true);
     std::shared_ptr<MailService> service = m_service;
@@ -49,7 +48,9 @@ bool MailRunner::sendMail(const QString &smtpServer, const QString &recipient, c
                           const QString &password, std::function<void(QString)> done)
 {
     return run<QString>(
-        [=](MailService &s) { return s.sendMail(smtpServer, recipient, sender, subject, body, account, password); },
+        [=](MailService &s) {
+            return s.sendMail(smtpServer, recipient, sender, subject, body, account, password);
+        },
         std::move(done));
 }
 

@@ -23,14 +23,12 @@ public:
 
     // Runs `job` on the worker; `done` gets its result on the owner's thread.
     // False (and nothing runs) while another job is busy.
-    template <typename T>
-    bool run(std::function<T(MailService &)> job, std::function<void(T)> done)
+    template <typename T> bool run(std::function<T(MailService &)> job, std::function<void(T)> done)
     {
         return post([job = std::move(job), done = std::move(done)](MailService &service) {
             T value = job(service);
             return std::function<void()>([done, value = std::move(value)] {
-                if (done)
-                    done(value);
+                if (done) done(value);
             });
         });
     }

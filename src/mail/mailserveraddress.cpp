@@ -4,15 +4,17 @@ namespace {
 
 bool hostCharOk(QChar c)
 {
-    return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-        || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('-') || c == QLatin1Char('.')
-        || c == QLatin1Char('_');
+    return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+           (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
+           (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('-') ||
+           c == QLatin1Char('.') || c == QLatin1Char('_');
 }
 
 bool v6CharOk(QChar c)
 {
-    return (c >= QLatin1Char('a') && c <= QLatin1Char('f')) || (c >= QLatin1Char('A') && c <= QLatin1Char('F'))
-        || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char(':') || c == QLatin1Char('.');
+    return (c >= QLatin1Char('a') && c <= QLatin1Char('f')) ||
+           (c >= QLatin1Char('A') && c <= QLatin1Char('F')) ||
+           (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char(':') || c == QLatin1Char('.');
 }
 
 MailServerAddress invalid(const QString &why)
@@ -30,10 +32,8 @@ MailServerAddress parseMailServer(const QString &field, MailProtocol protocol)
     const QString plainScheme = smtp ? QStringLiteral("smtp") : QStringLiteral("pop3");
     const QString tlsScheme = plainScheme + QLatin1Char('s');
     QString rest = field.trimmed();
-    if (rest.isEmpty())
-        return invalid(QStringLiteral("no server given"));
-    if (rest.size() > 300)
-        return invalid(QStringLiteral("server name too long"));
+    if (rest.isEmpty()) return invalid(QStringLiteral("no server given"));
+    if (rest.size() > 300) return invalid(QStringLiteral("server name too long"));
 
     bool tls = false;
     bool schemeGiven = false;
@@ -54,8 +54,7 @@ MailServerAddress parseMailServer(const QString &field, MailProtocol protocol)
     QString portText;
     if (rest.startsWith(QLatin1Char('['))) {
         const qsizetype close = rest.indexOf(QLatin1Char(']'));
-        if (close < 0)
-            return invalid(QStringLiteral("bad server address \"%1\"").arg(field.trimmed()));
+        if (close < 0) return invalid(QStringLiteral("bad server address \"%1\"").arg(field.trimmed()));
         host = rest.mid(1, close - 1);
         for (QChar c : host)
             if (!v6CharOk(c))
@@ -74,27 +73,22 @@ MailServerAddress parseMailServer(const QString &field, MailProtocol protocol)
         host = colon >= 0 ? rest.left(colon) : rest;
         if (colon >= 0) {
             portText = rest.mid(colon + 1);
-            if (portText.isEmpty())
-                return invalid(QStringLiteral("bad port in \"%1\"").arg(field.trimmed()));
+            if (portText.isEmpty()) return invalid(QStringLiteral("bad port in \"%1\"").arg(field.trimmed()));
         }
         for (QChar c : host)
-            if (!hostCharOk(c))
-                return invalid(QStringLiteral("bad server name \"%1\"").arg(field.trimmed()));
+            if (!hostCharOk(c)) return invalid(QStringLiteral("bad server name \"%1\"").arg(field.trimmed()));
     }
-    if (host.isEmpty() || host == QLatin1String("[]"))
-        return invalid(QStringLiteral("no server given"));
+    if (host.isEmpty() || host == QLatin1String("[]")) return invalid(QStringLiteral("no server given"));
 
     int port = 0;
     if (!portText.isEmpty()) {
         bool ok = false;
         port = portText.toInt(&ok);
         for (QChar c : portText)
-            if (!c.isDigit())
-                ok = false;
+            if (!c.isDigit()) ok = false;
         if (!ok || port < 1 || port > 65535)
             return invalid(QStringLiteral("bad port in \"%1\"").arg(field.trimmed()));
-        if (!schemeGiven && port == (smtp ? 465 : 995))
-            tls = true;
+        if (!schemeGiven && port == (smtp ? 465 : 995)) tls = true;
     } else {
         port = smtp ? (tls ? 465 : 25) : (tls ? 995 : 110);
     }
@@ -102,8 +96,8 @@ MailServerAddress parseMailServer(const QString &field, MailProtocol protocol)
     MailServerAddress a;
     a.valid = true;
     a.implicitTls = tls;
-    a.url = ((tls ? tlsScheme : plainScheme) + QLatin1String("://") + host + QLatin1Char(':')
-             + QString::number(port))
+    a.url = ((tls ? tlsScheme : plainScheme) + QLatin1String("://") + host + QLatin1Char(':') +
+             QString::number(port))
                 .toLatin1();
     return a;
 }

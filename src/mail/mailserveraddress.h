@@ -10,8 +10,8 @@ enum class MailProtocol { Smtp, Pop3 };
 
 struct MailServerAddress {
     bool valid = false;
-    QString error;        // why not valid
-    QByteArray url;       // scheme://host:port, ready for libcurl
+    QString error;  // why not valid
+    QByteArray url; // scheme://host:port, ready for libcurl
     bool implicitTls = false;
 };
 

@@ -10,8 +10,8 @@
 
 struct StatResult {
     bool ok = false;
-    int count = 0;  // messages in the mailbox
-    QString error;  // readable, with the server's last reply, when !ok
+    int count = 0; // messages in the mailbox
+    QString error; // readable, with the server's last reply, when !ok
 };
 
 struct SaveResult {

@@ -35,13 +35,13 @@ QByteArray scramble(const QString &password)
         const QChar c = password.at(i);
         // Only characters the code page gives back unchanged are stored as codes.
         QByteArray bytes = cp932::encode(QString(c));
-        if (cp932::decode(bytes) != QString(c))
-            bytes.clear();
+        if (cp932::decode(bytes) != QString(c)) bytes.clear();
         if (bytes.size() == 2) {
             // The lead byte never changes: trail bytes are at least 0x40.
             out += bytes.at(0);
             out += char(quint8(bytes.at(1)) - kShift);
-        } else if (bytes.size() == 1 && quint8(bytes.at(0)) >= kShift && readsBack(quint8(bytes.at(0)) - kShift)) {
+        } else if (bytes.size() == 1 && quint8(bytes.at(0)) >= kShift &&
+                   readsBack(quint8(bytes.at(0)) - kShift)) {
             out += char(quint8(bytes.at(0)) - kShift);
         } else {
             appendUnicodeEscape(out, c.unicode());
@@ -89,14 +89,14 @@ MailSettings read(const QByteArray &bytes, MailSettings s)
         while (end < bytes.size() && bytes.at(end) != '\r' && bytes.at(end) != '\n')
             ++end;
         const QByteArray line = bytes.mid(start, end - start);
-        if (end < bytes.size() && bytes.at(end) == '\r' && end + 1 < bytes.size() && bytes.at(end + 1) == '\n')
+        if (end < bytes.size() && bytes.at(end) == '\r' && end + 1 < bytes.size() &&
+            bytes.at(end + 1) == '\n')
             ++end;
         start = end + 1;
 
         // "=" is never a trail byte, so the split is safe on the raw bytes.
         const qsizetype eq = line.indexOf('=');
-        if (eq < 0)
-            continue;
+        if (eq < 0) continue;
         const QByteArray key = line.left(eq + 1);
         const QByteArray raw = line.mid(eq + 1);
         if (key == "[Password]=")

@@ -20,7 +20,8 @@ MailSettingsWindow::MailSettingsWindow(ClientCore &core, QWidget *parent)
     setWindowTitle(QStringLiteral("Wez Mail Setting"));
     setWindowIcon(icons::appIcon());
 
-    const char *labels[] = {"メールアドレス", "ＳＭＴＰサーバ", "ＰＯＰ３サーバ", "アカウント", "パスワード", "巡回時間"};
+    const char *labels[] = {"メールアドレス", "ＳＭＴＰサーバ", "ＰＯＰ３サーバ",
+                            "アカウント",     "パスワード",     "巡回時間"};
     QLabel *labelWidgets[6];
     for (int i = 0; i < 6; ++i) {
         labelWidgets[i] = new QLabel(QString::fromUtf8(labels[i]), this);
@@ -31,7 +32,8 @@ MailSettingsWindow::MailSettingsWindow(ClientCore &core, QWidget *parent)
     }
     m_fields[4]->setEchoMode(QLineEdit::Password);
     // The interval takes digits only; backspace still works.
-    m_fields[5]->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
+    m_fields[5]->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
     m_fields[5]->setMaximumWidth(60);
 
     auto *send = new QGroupBox(QStringLiteral("送信の設定"), this);
@@ -75,8 +77,7 @@ MailSettingsWindow::MailSettingsWindow(ClientCore &core, QWidget *parent)
     setMinimumWidth(380);
 
     connect(ok, &QPushButton::clicked, this, [this] {
-        if (store())
-            close();
+        if (store()) close();
     });
     connect(cancel, &QPushButton::clicked, this, &QWidget::close);
 }
@@ -84,7 +85,8 @@ MailSettingsWindow::MailSettingsWindow(ClientCore &core, QWidget *parent)
 void MailSettingsWindow::showEvent(QShowEvent *event)
 {
     const MailSettings &m = m_core.state().mail;
-    const QString values[] = {m.mailAddress, m.smtpServer, m.pop3Server, m.mailAccount, m.mailPassword, m.checkInterval};
+    const QString values[] = {m.mailAddress, m.smtpServer,   m.pop3Server,
+                              m.mailAccount, m.mailPassword, m.checkInterval};
     for (int i = 0; i < 6; ++i)
         m_fields[i]->setText(values[i]);
     QWidget::showEvent(event);
@@ -102,7 +104,8 @@ bool MailSettingsWindow::store()
     m_core.state().mail = m;
     const QString file = m_core.path(QString::fromLatin1(mailsettings::kFileName));
     if (!settingsfiles::saveFile(file, mailsettings::write(m))) {
-        m_core.desktop().showMessage(QStringLiteral("メールの設定を保存できませんでした。") + QStringLiteral("\r\n") + file);
+        m_core.desktop().showMessage(QStringLiteral("メールの設定を保存できませんでした。") +
+                                     QStringLiteral("\r\n") + file);
         return false;
     }
     return true;

@@ -42,15 +42,13 @@ PostWindow::PostWindow(ClientCore &core, PeerLink &link, QWidget *parent)
 
     SharedState &s = m_core.state();
     s.setOpen(WindowNumber::MessagePostWindow, true);
-    if (s.postPosition.left != 0 || s.postPosition.top != 0)
-        placement::moveTo(this, s.postPosition);
+    if (s.postPosition.left != 0 || s.postPosition.top != 0) placement::moveTo(this, s.postPosition);
 }
 
 PostWindow::~PostWindow()
 {
     // A window that closed first may already have a successor that set the flag.
-    if (!m_closed)
-        m_core.state().setOpen(WindowNumber::MessagePostWindow, false);
+    if (!m_closed) m_core.state().setOpen(WindowNumber::MessagePostWindow, false);
 }
 
 void PostWindow::closeEvent(QCloseEvent *event)
@@ -151,11 +149,9 @@ void PostWindow::command1()
         m_text->setExtraSelections(marks);
         QPointer<PostWindow> self(this);
         const int answer = m_core.desktop().askYesNo(question);
-        if (!self)
-            return;
+        if (!self) return;
         m_text->setExtraSelections({});
-        if (answer != 1)
-            return;
+        if (answer != 1) return;
     }
     s.messagePostMode = 1;
     if (byMail) {

@@ -13,8 +13,8 @@ const QString kCrLf = QStringLiteral("\r\n");
 
 QString socketErrorText(int number, const QString &description)
 {
-    return QStringLiteral("Code:") + QString::number(number) + QStringLiteral(" = ") + description + kCrLf + kCrLf +
-           QStringLiteral("接続できませんでした。しばらくしてから接続してください");
+    return QStringLiteral("Code:") + QString::number(number) + QStringLiteral(" = ") + description + kCrLf +
+           kCrLf + QStringLiteral("接続できませんでした。しばらくしてから接続してください");
 }
 } // namespace
 
@@ -54,8 +54,7 @@ bool PeerLink::connected() const
 
 bool PeerLink::send(const QString &message)
 {
-    if (!connected())
-        return false;
+    if (!connected()) return false;
     m_core.winsock1().sendData(message);
     return true;
 }
@@ -80,16 +79,13 @@ bool PeerLink::hasNameAndAddress(const QString &missingAddressMessage)
 
 void PeerLink::chatCommand()
 {
-    if (!hasNameAndAddress(QStringLiteral("ＩＰボックスに、相手のＩＰを指定してください")))
-        return;
+    if (!hasNameAndAddress(QStringLiteral("ＩＰボックスに、相手のＩＰを指定してください"))) return;
     EntranceState &e = m_core.entrance();
     const QString partner = e.ipText();
     e.addIpHistory();
-    if (m_core.state().isOpen(MessagePostWindow))
-        m_ui.unloadMessagePostWindow();
+    if (m_core.state().isOpen(MessagePostWindow)) m_ui.unloadMessagePostWindow();
     Endpoint &w1 = m_core.winsock1();
-    if (w1.state() != Endpoint::Closed)
-        w1.close();
+    if (w1.state() != Endpoint::Closed) w1.close();
     m_core.state().quietClose = 0;
     // A post by mail leaves the mode set; a chat must not deliver a post.
     m_core.state().messagePostMode = 0;
@@ -111,8 +107,7 @@ void PeerLink::startMessagePost(const QString &destination)
 {
     m_core.state().messagePostMode = 1;
     Endpoint &w1 = m_core.winsock1();
-    if (w1.state() != Endpoint::Closed)
-        w1.close();
+    if (w1.state() != Endpoint::Closed) w1.close();
     m_core.state().quietClose = 0;
     w1.setLocalPort(0);
     w1.connectToHost(destination, ClientCore::kPeerPort);
@@ -337,8 +332,7 @@ void PeerLink::onPeerClose()
     m_core.notifyServerChat(2, QStringLiteral("1206"));
     // A partner that vanishes mid-chat leaves the window to the user, who should
     // know that nothing typed there reaches anyone any more.
-    if (m_core.state().isOpen(ChatWindow))
-        m_ui.addChatLine(kPartnerLeftLine);
+    if (m_core.state().isOpen(ChatWindow)) m_ui.addChatLine(kPartnerLeftLine);
 }
 
 void PeerLink::onPeerError(int number, const QString &description)
@@ -351,12 +345,9 @@ void PeerLink::onPeerError(int number, const QString &description)
 void PeerLink::unloadConversationWindows()
 {
     const SharedState &s = m_core.state();
-    if (s.isOpen(ChatWindow))
-        m_ui.unloadChatWindow();
-    if (s.isOpen(WhiteboardWindow))
-        m_ui.closeWhiteboard();
-    if (s.isOpen(TransferWindow))
-        m_ui.unloadTransferWindow();
+    if (s.isOpen(ChatWindow)) m_ui.unloadChatWindow();
+    if (s.isOpen(WhiteboardWindow)) m_ui.closeWhiteboard();
+    if (s.isOpen(TransferWindow)) m_ui.unloadTransferWindow();
 }
 
 // ---- Winsock3 ----
@@ -365,11 +356,9 @@ void PeerLink::onNoticeRequest(qintptr requestId)
 {
     // During a file transfer the request is turned away; the listener stays
     // open for the notices that come after the transfer.
-    if (m_core.state().transferActive == 1)
-        return;
+    if (m_core.state().transferActive == 1) return;
     Endpoint &w3 = m_core.winsock3();
-    if (w3.state() != Endpoint::Closed)
-        w3.close();
+    if (w3.state() != Endpoint::Closed) w3.close();
     w3.accept(requestId);
     // A sender has a few seconds; one that lingers must not keep others out.
     if (w3.state() == Endpoint::Connected) m_noticeDeadline.start(m_noticeLimitMs);
@@ -387,8 +376,7 @@ void PeerLink::onNoticeDeadline()
 void PeerLink::onNoticeData()
 {
     const QString text = m_core.winsock3().getData();
-    if (!text.startsWith(QLatin1String("SRM 100")))
-        return;
+    if (!text.startsWith(QLatin1String("SRM 100"))) return;
     m_core.playSound(QStringLiteral("messegeR.wav"));
     m_ui.showNotice(text.mid(7, kMaxNoticeChars));
 }
@@ -402,12 +390,10 @@ void PeerLink::timer1Tick()
     Endpoint &w1 = m_core.winsock1();
     const int state = w1.state();
     e.setStateText(Endpoint::stateText(state));
-    if (state != Endpoint::Listening && state != Endpoint::Connected)
-        ++m_connectTicks;
+    if (state != Endpoint::Listening && state != Endpoint::Connected) ++m_connectTicks;
 
     if (m_connectTicks > kMaxTicks) {
-        if (w1.state() != Endpoint::Closed)
-            w1.close();
+        if (w1.state() != Endpoint::Closed) w1.close();
         if (s.quietClose == 0) {
             m_core.desktop().showMessage(QStringLiteral("相手に接続できませんでした。") + kCrLf +
                                          QStringLiteral("しばらくしてから、再度接続してください。"));
@@ -421,8 +407,7 @@ void PeerLink::timer1Tick()
 
     e.setIdleCommandsEnabled(w1.state() == Endpoint::Listening);
 
-    if (m_core.winsock9().state() == Endpoint::PeerClosing)
-        m_core.winsock9().close();
+    if (m_core.winsock9().state() == Endpoint::PeerClosing) m_core.winsock9().close();
 
     if (m_answerWaitActive && m_answerWaitStart.elapsed() > kAnswerWaitMs) {
         m_core.desktop().showMessage(QStringLiteral("相手がパソコンの前にいない可能性があります") + kCrLf +
@@ -431,19 +416,16 @@ void PeerLink::timer1Tick()
         m_answerWaitActive = false;
     }
 
-    if (e.addressText().isEmpty())
-        e.setAddressText(EntranceState::kIdleAddressText);
+    if (e.addressText().isEmpty()) e.setAddressText(EntranceState::kIdleAddressText);
 }
 
 void PeerLink::timer2Tick()
 {
     Endpoint &w3 = m_core.winsock3();
     // A listener left closed (a port that could not be taken) is retried the same way.
-    if (w3.state() == Endpoint::PeerClosing || w3.state() == Endpoint::Closed)
-        ++m_listenTicks;
+    if (w3.state() == Endpoint::PeerClosing || w3.state() == Endpoint::Closed) ++m_listenTicks;
     if (m_listenTicks > kMaxTicks) {
-        if (w3.state() != Endpoint::Closed)
-            w3.close();
+        if (w3.state() != Endpoint::Closed) w3.close();
         m_core.listenOn(w3, ClientCore::kNoticePort);
         m_listenTicks = 0;
     }

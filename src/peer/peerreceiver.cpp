@@ -13,20 +13,30 @@ struct Entry {
 };
 // Matched in this order; the first match wins.
 constexpr std::array<Entry, 17> kHeads{{
-    {"con 010", Head::Post},      {"con 020", Head::PostDone},    {"con 100", Head::Hello},
-    {"con 110", Head::Accepted},  {"con 120", Head::Closing},     {"con 500", Head::Request},
-    {"con 520", Head::Ignored},   {"con 525", Head::End},         {"con 700", Head::Plugin},
-    {"con 800", Head::BlockOk},   {"con 810", Head::BlockBad},    {"con 900", Head::Line},
-    {"con 910", Head::BoardOpen}, {"con 920", Head::BoardClose},  {"con 925", Head::BoardClosed},
-    {"con 998", Head::FileReady}, {"con 999", Head::FileOffer},
+    {"con 010", Head::Post},
+    {"con 020", Head::PostDone},
+    {"con 100", Head::Hello},
+    {"con 110", Head::Accepted},
+    {"con 120", Head::Closing},
+    {"con 500", Head::Request},
+    {"con 520", Head::Ignored},
+    {"con 525", Head::End},
+    {"con 700", Head::Plugin},
+    {"con 800", Head::BlockOk},
+    {"con 810", Head::BlockBad},
+    {"con 900", Head::Line},
+    {"con 910", Head::BoardOpen},
+    {"con 920", Head::BoardClose},
+    {"con 925", Head::BoardClosed},
+    {"con 998", Head::FileReady},
+    {"con 999", Head::FileOffer},
 }};
 } // namespace
 
 Head headKind(const QString &head)
 {
     for (const Entry &e : kHeads)
-        if (head == QLatin1String(e.head))
-            return e.kind;
+        if (head == QLatin1String(e.head)) return e.kind;
     return Head::Unknown;
 }
 
@@ -45,8 +55,7 @@ bool endsInsideCharacter(const QByteArray &bytes)
     qsizetype i = 0;
     while (i < bytes.size()) {
         if (isLead(uchar(bytes[i]))) {
-            if (i + 1 == bytes.size())
-                return true;
+            if (i + 1 == bytes.size()) return true;
             i += 2;
         } else {
             ++i;
@@ -57,15 +66,13 @@ bool endsInsideCharacter(const QByteArray &bytes)
 
 bool Receiver::feed(const QByteArray &chunk)
 {
-    if (chunk.isEmpty())
-        return true;
+    if (chunk.isEmpty()) return true;
     if (m_chars + m_partial.size() + chunk.size() > kMaxQueuedChars) {
         m_partial.clear();
         return false;
     }
     m_partial += chunk;
-    if (endsInsideCharacter(m_partial))
-        return true;
+    if (endsInsideCharacter(m_partial)) return true;
     const QString text = cp932::decode(m_partial);
     m_partial.clear();
     m_queue.append(text);
@@ -82,8 +89,7 @@ void Receiver::clear()
 
 std::optional<Message> Receiver::next()
 {
-    if (m_queue.isEmpty())
-        return std::nullopt;
+    if (m_queue.isEmpty()) return std::nullopt;
     const QString text = m_queue.takeFirst();
     m_chars -= text.size();
     return splitMessage(text);

@@ -2,11 +2,11 @@
 
 #include "shell/clientcore.h"
 
-PeerWhiteboardHost::PeerWhiteboardHost(ClientCore &core, QObject *parent) : WhiteboardHost(parent), m_core(core)
+PeerWhiteboardHost::PeerWhiteboardHost(ClientCore &core, QObject *parent)
+    : WhiteboardHost(parent), m_core(core)
 {
     connect(&core.winsock1(), &Endpoint::stateChanged, this, [this](int state) {
-        if (state != Endpoint::Connected)
-            Q_EMIT peerConnectionClosed();
+        if (state != Endpoint::Connected) Q_EMIT peerConnectionClosed();
     });
 }
 
@@ -33,8 +33,7 @@ bool PeerWhiteboardHost::peerConnected() const
 
 void PeerWhiteboardHost::sendPeerMessage(const QString &message)
 {
-    if (peerConnected())
-        m_core.winsock1().sendData(message);
+    if (peerConnected()) m_core.winsock1().sendData(message);
 }
 
 QString PeerWhiteboardHost::partnerAddress() const

@@ -24,8 +24,7 @@ PeerWindows::~PeerWindows()
 
 ChatBoardWindow *PeerWindows::loadChatWindow()
 {
-    if (m_chat)
-        return m_chat;
+    if (m_chat) return m_chat;
     ChatBoardWindow::Hooks hooks;
     hooks.showWhiteboard = [this] { showWhiteboard(); };
     hooks.closeWhiteboard = [this] { closeWhiteboard(); };
@@ -49,14 +48,12 @@ void PeerWindows::showChatWindow()
 
 void PeerWindows::unloadChatWindow()
 {
-    if (m_chat)
-        m_chat->unload();
+    if (m_chat) m_chat->unload();
 }
 
 bool PeerWindows::addChatLine(const QString &line)
 {
-    if (!m_chat)
-        return false;
+    if (!m_chat) return false;
     m_chat->addLine(line);
     return true;
 }
@@ -73,25 +70,21 @@ void PeerWindows::showWhiteboard()
 
 void PeerWindows::closeWhiteboard()
 {
-    if (m_whiteboard)
-        m_whiteboard->closeByPartner();
+    if (m_whiteboard) m_whiteboard->closeByPartner();
 }
 
 void PeerWindows::unloadTransferWindow()
 {
-    if (QWidget *w = m_client.window(TransferWindow))
-        w->close();
+    if (QWidget *w = m_client.window(TransferWindow)) w->close();
 }
 
 PostWindow *PeerWindows::loadMessagePostWindow()
 {
-    if (m_post)
-        return m_post;
+    if (m_post) return m_post;
     m_post = new PostWindow(m_client.core(), *m_link);
     // A closed post window is on its way out; the next post gets a new one.
     connect(m_post, &PostWindow::closing, this, [this, w = m_post.data()] {
-        if (m_post == w)
-            m_post = nullptr;
+        if (m_post == w) m_post = nullptr;
     });
     m_client.registerWindow(WindowNumber::MessagePostWindow, m_post);
     Q_EMIT messagePostWindowCreated(m_post);
@@ -112,8 +105,7 @@ void PeerWindows::openMessagePostWindow()
 
 void PeerWindows::unloadMessagePostWindow()
 {
-    if (m_post)
-        m_post->close();
+    if (m_post) m_post->close();
 }
 
 QString PeerWindows::messagePostText() const
@@ -143,8 +135,7 @@ void PeerWindows::focusIpBox()
 
 void PeerWindows::showAbout()
 {
-    if (!m_about)
-        m_about = new AboutBox(m_client.desktop());
+    if (!m_about) m_about = new AboutBox(m_client.desktop());
     m_about->show();
     m_about->raise();
 }

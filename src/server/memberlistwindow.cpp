@@ -17,7 +17,6 @@
 
 namespace server {
 
-
 MemberListWindow::MemberListWindow(ClientCore &core, Hooks hooks, QWidget *parent)
     : QWidget(parent, Qt::Window), m_core(core), m_hooks(std::move(hooks))
 {

@@ -2,8 +2,8 @@
 
 #include "mail/mailsettingswindow.h"
 #include "shell/dialogs.h"
-#include "shell/features.h"
 #include "shell/entrancewindow.h"
+#include "shell/features.h"
 #include "shell/icons.h"
 #include "shell/windowplacement.h"
 
@@ -16,9 +16,9 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 
-
 Client::Client(const Options &options, QObject *parent)
-    : QObject(parent), m_dataDir(options.dataDir), m_lock(QDir(options.dataDir).filePath(QStringLiteral("wez.lock")))
+    : QObject(parent), m_dataDir(options.dataDir),
+      m_lock(QDir(options.dataDir).filePath(QStringLiteral("wez.lock")))
 {
     QDir().mkpath(m_dataDir);
     m_core = std::make_unique<ClientCore>(m_dataDir, options.bindAddress, m_desktop);
@@ -27,8 +27,7 @@ Client::Client(const Options &options, QObject *parent)
 Client::~Client()
 {
     m_desktop.closeAll();
-    if (m_tray)
-        m_tray->hide();
+    if (m_tray) m_tray->hide();
     for (auto &w : m_windows)
         delete w.data();
     delete m_mailSettings.data();
@@ -38,15 +37,15 @@ Client::~Client()
 Client::StartResult Client::start()
 {
     // One running copy per data directory; a second one leaves without a word.
-    if (!m_lock.tryLock())
-        return StartResult::AlreadyRunning;
+    if (!m_lock.tryLock()) return StartResult::AlreadyRunning;
     m_started = true;
 
     m_entrance = new EntranceWindow(m_core->entrance());
     m_core->resetState();
     connect(m_entrance, &EntranceWindow::closeRequested, this, &Client::shutdown);
     connect(m_entrance, &EntranceWindow::nameEdited, this, [this] { m_core->state().profileRegistered = 0; });
-    connect(m_entrance, &EntranceWindow::commentEdited, this, [this] { m_core->state().profileRegistered = 0; });
+    connect(m_entrance, &EntranceWindow::commentEdited, this,
+            [this] { m_core->state().profileRegistered = 0; });
     wireMenus();
     installPeer(*this);
     installChat(*this);
@@ -60,8 +59,7 @@ Client::StartResult Client::start()
         m_tray->setToolTip(QStringLiteral("wez Entrance"));
         m_tray->setContextMenu(m_entrance->trayMenu());
         connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-            if (r == QSystemTrayIcon::Trigger)
-                restoreFromTray();
+            if (r == QSystemTrayIcon::Trigger) restoreFromTray();
         });
         m_tray->show();
     }
@@ -88,7 +86,8 @@ void Client::wireMenus()
     on("menuMail", [this] { openMailSettings(); });
     on("menuChatlog", [this] { openDataFile(QStringLiteral("wezchat.log")); });
     on("menuMeslog", [this] { openDataFile(QStringLiteral("wezmes.log")); });
-    on("mnuHelp", [this] { m_desktop.openUrl(QUrl::fromLocalFile(m_core->shippedFile(QStringLiteral("wez.txt")))); });
+    on("mnuHelp",
+       [this] { m_desktop.openUrl(QUrl::fromLocalFile(m_core->shippedFile(QStringLiteral("wez.txt")))); });
     on("mnuExit", [this] { exitCommand(); });
     connect(m_entrance->button(3), &QPushButton::clicked, this, &Client::exitCommand);
     connect(m_entrance->button(5), &QPushButton::clicked, this, &Client::hideToTray);
@@ -102,10 +101,8 @@ void Client::openDataFile(const QString &fileName)
 void Client::openMailSettings()
 {
     // The settings window waits while another command holds the user's attention.
-    if (m_core->state().operationBusy == 1)
-        return;
-    if (!m_mailSettings)
-        m_mailSettings = new MailSettingsWindow(*m_core);
+    if (m_core->state().operationBusy == 1) return;
+    if (!m_mailSettings) m_mailSettings = new MailSettingsWindow(*m_core);
     m_mailSettings->show();
     m_mailSettings->raise();
 }
@@ -127,8 +124,7 @@ void Client::hideToTray()
     auto hide = [tray](QWidget *w) { tray ? w->hide() : w->showMinimized(); };
     hide(m_entrance);
     for (int n = ChatWindow; n <= MemberListWindow; ++n)
-        if (m_core->state().windowOpen[n] == 1 && m_windows[n])
-            hide(m_windows[n]);
+        if (m_core->state().windowOpen[n] == 1 && m_windows[n]) hide(m_windows[n]);
 }
 
 void Client::restoreFromTray()
@@ -137,8 +133,7 @@ void Client::restoreFromTray()
     m_entrance->raise();
     m_entrance->activateWindow();
     for (int n = ChatWindow; n <= AdvertisementWindow; ++n)
-        if (m_core->state().windowOpen[n] == 1 && m_windows[n])
-            m_windows[n]->showNormal();
+        if (m_core->state().windowOpen[n] == 1 && m_windows[n]) m_windows[n]->showNormal();
 }
 
 void Client::exitCommand()
@@ -149,35 +144,29 @@ void Client::exitCommand()
 
 void Client::shutdown()
 {
-    if (m_shuttingDown || !m_started)
-        return;
+    if (m_shuttingDown || !m_started) return;
     m_shuttingDown = true;
     auto *progress = new ProgressWindow;
     progress->show();
     m_entrance->setCursor(Qt::WaitCursor);
 
     SharedState &s = m_core->state();
-    if (s.serverRegistered == 1)
-        m_core->waitServerSignOff();
+    if (s.serverRegistered == 1) m_core->waitServerSignOff();
     m_core->winsock1().close();
     delete progress;
 
     s.entrancePosition = placement::positionOf(m_entrance);
     // A failed save keeps the previous files whole; the temporary files stay then.
-    if (m_core->saveFiles())
-        m_core->deleteTemporaryFiles();
+    if (m_core->saveFiles()) m_core->deleteTemporaryFiles();
 
-    if (m_tray)
-        m_tray->hide();
+    if (m_tray) m_tray->hide();
     m_core->winsock2().close();
     m_core->winsock3().close();
     m_core->winsock9().close();
     m_desktop.closeAll();
     for (auto &w : m_windows)
-        if (w)
-            w->hide();
-    if (m_mailSettings)
-        m_mailSettings->hide();
+        if (w) w->hide();
+    if (m_mailSettings) m_mailSettings->hide();
     m_entrance->hide();
     m_lock.unlock();
     Q_EMIT finished();

@@ -12,7 +12,8 @@ const QString kHistoryFile = QStringLiteral("weziplist.dat");
 const QString kTransferTempFile = QStringLiteral("wezften.$$$");
 } // namespace
 
-ClientCore::ClientCore(const QString &dataDir, const QHostAddress &bindAddress, Desktop &desktop, QObject *parent)
+ClientCore::ClientCore(const QString &dataDir, const QHostAddress &bindAddress, Desktop &desktop,
+                       QObject *parent)
     : QObject(parent), m_dir(dataDir), m_bind(bindAddress), m_desktop(desktop),
       m_winsock1(QStringLiteral("Winsock1"), bindAddress, this),
       m_winsock2(QStringLiteral("Winsock2"), bindAddress, this),
@@ -38,9 +39,10 @@ bool ClientCore::listenOn(Endpoint &endpoint, quint16 port)
     // Another program holds the port: say so once, not on every retry.
     if (!m_reportedPorts.contains(port)) {
         m_reportedPorts.append(port);
-        m_desktop.showMessage(QStringLiteral("ポート%1を開けませんでした。他のプログラムが使用している可能性があります。")
-                                  .arg(port) +
-                              QStringLiteral("\r\n") + QStringLiteral("このポートを使う機能は、ポートが空くまで使えません"));
+        m_desktop.showMessage(
+            QStringLiteral("ポート%1を開けませんでした。他のプログラムが使用している可能性があります。")
+                .arg(port) +
+            QStringLiteral("\r\n") + QStringLiteral("このポートを使う機能は、ポートが空くまで使えません"));
         Q_EMIT listenFailed(port);
     }
     return false;
@@ -115,8 +117,8 @@ bool ClientCore::saveFiles()
     PersonalSettings s;
     s.name = m_entrance.name();
     s.comment = m_entrance.comment();
-    s.positions = {m_state.entrancePosition, m_state.chatPosition, m_state.whiteboardPosition, m_state.postPosition,
-                   m_state.memberListPosition};
+    s.positions = {m_state.entrancePosition, m_state.chatPosition, m_state.whiteboardPosition,
+                   m_state.postPosition, m_state.memberListPosition};
     s.proxyAddress = m_state.proxyAddress;
     s.serverAddress = m_state.serverAddress;
     const bool personal =
@@ -137,13 +139,13 @@ void ClientCore::deleteTemporaryFiles()
 
 void ClientCore::notifyServerChat(int kind, const QString &port)
 {
-    const QString text = kind == 1 ? QStringLiteral("CCK 100") : kind == 2 ? QStringLiteral("CCK 200") : QString();
-    if (text.isEmpty())
-        return;
+    const QString text = kind == 1   ? QStringLiteral("CCK 100")
+                         : kind == 2 ? QStringLiteral("CCK 200")
+                                     : QString();
+    if (text.isEmpty()) return;
     bool ok = false;
     const quint16 portNumber = port.toUShort(&ok);
-    if (!ok)
-        return;
+    if (!ok) return;
     // One short connection per notice: sent once connected, closed when sent
     // (send-complete) or on error, given up after the server wait.
     m_winsock9.close();
@@ -158,8 +160,7 @@ void ClientCore::notifyServerChat(int kind, const QString &port)
         guard->deleteLater();
     });
     QTimer::singleShot(kServerWaitMs, guard, [this, guard] {
-        if (m_winsock9.state() != Endpoint::Connected)
-            m_winsock9.close();
+        if (m_winsock9.state() != Endpoint::Connected) m_winsock9.close();
         guard->deleteLater();
     });
     m_winsock9.connectToHost(m_state.serverAddress, portNumber);
@@ -176,7 +177,8 @@ QString ClientCore::shippedFile(const QString &fileName)
     const QString local = path(fileName);
     if (!QFile::exists(local)) {
         QFile::copy(QStringLiteral(":/wez/") + fileName, local);
-        QFile::setPermissions(local, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        QFile::setPermissions(local,
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     }
     return local;
 }
@@ -186,8 +188,7 @@ bool ClientCore::waitServerSignOff()
     m_state.signingOff = 1;
     m_winsock2.close();
     m_winsock2.setLocalPort(0);
-    if (m_signOffDialogue)
-        m_signOffDialogue();
+    if (m_signOffDialogue) m_signOffDialogue();
     m_winsock2.connectToHost(m_state.serverAddress, kServerPort);
 
     // The dialogue closes Winsock2 once the server has taken the sign-off. A
@@ -196,11 +197,9 @@ bool ClientCore::waitServerSignOff()
     QEventLoop loop;
     QTimer::singleShot(kServerWaitMs, &loop, &QEventLoop::quit);
     const auto conn = connect(&m_winsock2, &Endpoint::stateChanged, &loop, [&](int s) {
-        if (s == Endpoint::Closed)
-            loop.quit();
+        if (s == Endpoint::Closed) loop.quit();
     });
-    if (m_winsock2.state() != Endpoint::Closed)
-        loop.exec();
+    if (m_winsock2.state() != Endpoint::Closed) loop.exec();
     disconnect(conn);
     const bool done = m_winsock2.state() == Endpoint::Closed;
     if (!done) {

@@ -23,7 +23,8 @@ public:
     static constexpr quint16 kServerPort = 1203;
     static constexpr int kServerWaitMs = 10000;
 
-    ClientCore(const QString &dataDir, const QHostAddress &bindAddress, Desktop &desktop, QObject *parent = nullptr);
+    ClientCore(const QString &dataDir, const QHostAddress &bindAddress, Desktop &desktop,
+               QObject *parent = nullptr);
 
     SharedState &state() { return m_state; }
     EntranceState &entrance() { return m_entrance; }
@@ -66,7 +67,10 @@ public:
     // server and waits until the dialogue closed it, at most 10 seconds.
     // `dialogue` answers the server's greeting; it is set by the directory subsystem.
     bool waitServerSignOff();
-    void setSignOffDialogue(std::function<void()> startDialogue) { m_signOffDialogue = std::move(startDialogue); }
+    void setSignOffDialogue(std::function<void()> startDialogue)
+    {
+        m_signOffDialogue = std::move(startDialogue);
+    }
 
 Q_SIGNALS:
     // The user must be told about a port that cannot be listened on.

@@ -14,16 +14,16 @@ public:
 
     explicit EntranceState(QObject *parent = nullptr) : QObject(parent) {}
 
-    QString name() const { return m_name; }            // Text1
-    QString comment() const { return m_comment; }      // Text2
-    QString ipText() const { return m_ipText; }        // Combo1's edit field
-    QStringList ipHistory() const { return m_ipHistory; } // Combo1's list
-    QString postTarget() const { return m_postTarget; } // Label1
-    QString stateText() const { return m_stateText; }  // Label4
-    QString addressText() const { return m_addressText; } // Label5
+    QString name() const { return m_name; }                     // Text1
+    QString comment() const { return m_comment; }               // Text2
+    QString ipText() const { return m_ipText; }                 // Combo1's edit field
+    QStringList ipHistory() const { return m_ipHistory; }       // Combo1's list
+    QString postTarget() const { return m_postTarget; }         // Label1
+    QString stateText() const { return m_stateText; }           // Label4
+    QString addressText() const { return m_addressText; }       // Label5
     bool idleCommandsEnabled() const { return m_idleCommands; } // Command2, Command3, Command4
-    bool registerEnabled() const { return m_register; }  // Command1
-    bool addressEnabled() const { return m_address; }    // Command6
+    bool registerEnabled() const { return m_register; }         // Command1
+    bool addressEnabled() const { return m_address; }           // Command6
 
     void setName(const QString &v) { set(m_name, v); }
     void setComment(const QString &v) { set(m_comment, v); }
@@ -39,8 +39,7 @@ public:
     // Appends the IP box text to its list unless it is empty or already there (exact match).
     void addIpHistory()
     {
-        if (m_ipText.isEmpty() || m_ipHistory.contains(m_ipText, Qt::CaseSensitive))
-            return;
+        if (m_ipText.isEmpty() || m_ipHistory.contains(m_ipText, Qt::CaseSensitive)) return;
         m_ipHistory.append(m_ipText);
         Q_EMIT changed();
     }
@@ -51,8 +50,7 @@ Q_SIGNALS:
 private:
     template <typename T> void set(T &field, const T &value)
     {
-        if (field == value)
-            return;
+        if (field == value) return;
         field = value;
         Q_EMIT changed();
     }

@@ -69,12 +69,12 @@ EntranceWindow::EntranceWindow(EntranceState &state, QWidget *parent)
     auto makeButton = [this](int n, const QString &caption, const QString &tip) {
         auto *b = new QPushButton(caption, this);
         b->setObjectName(QStringLiteral("Command%1").arg(n));
-        if (!tip.isEmpty())
-            b->setToolTip(tip);
+        if (!tip.isEmpty()) b->setToolTip(tip);
         m_buttons.insert(n, b);
         return b;
     };
-    auto *registerButton = makeButton(1, QStringLiteral("サーバに登録"), QStringLiteral("名前、コメントをサーバに登録します。"));
+    auto *registerButton =
+        makeButton(1, QStringLiteral("サーバに登録"), QStringLiteral("名前、コメントをサーバに登録します。"));
     auto *chat = makeButton(2, QString(), QStringLiteral("チャットをします"));
     auto *exit = makeButton(3, QString(), QStringLiteral("Wezを終了します"));
     auto *post = makeButton(4, QStringLiteral("メッセージポスト"), QStringLiteral("メッセージを送信します"));
@@ -127,8 +127,7 @@ EntranceWindow::EntranceWindow(EntranceState &state, QWidget *parent)
         Q_EMIT commentEdited();
     });
     connect(m_ipBox, &QComboBox::editTextChanged, this, [this](const QString &t) {
-        if (!m_refreshing)
-            m_state.setIpText(t);
+        if (!m_refreshing) m_state.setIpText(t);
     });
     connect(&m_state, &EntranceState::changed, this, &EntranceWindow::refresh);
     refresh();
@@ -139,13 +138,22 @@ void EntranceWindow::buildMenu()
     m_trayMenu = new QMenu(QStringLiteral("SYSTEM"), this);
     m_trayMenu->setObjectName(QStringLiteral("mnuTray"));
     const std::pair<const char *, const char *> items[] = {
-        {"menuMail", "メールの設定"}, {"menuMailck", "メールチェック"}, {"menuProxy", "プロキシの設定"},
-        {"menuDummy2", nullptr},      {"menuChatlog", "チャットのログ"}, {"menuMeslog", "メッセージのログ"},
-        {"menuDummy", nullptr},       {"menuSCng", "サーバの変更"},      {"mnuHP", "ホームページ"},
-        {"mnuVer", "Wezの情報"},      {"mnuHelp", "ヘルプ"},             {"mnuExit", "終了"},
+        {"menuMail", "メールの設定"},
+        {"menuMailck", "メールチェック"},
+        {"menuProxy", "プロキシの設定"},
+        {"menuDummy2", nullptr},
+        {"menuChatlog", "チャットのログ"},
+        {"menuMeslog", "メッセージのログ"},
+        {"menuDummy", nullptr},
+        {"menuSCng", "サーバの変更"},
+        {"mnuHP", "ホームページ"},
+        {"mnuVer", "Wezの情報"},
+        {"mnuHelp", "ヘルプ"},
+        {"mnuExit", "終了"},
     };
     for (const auto &[name, caption] : items) {
-        QAction *action = caption ? m_trayMenu->addAction(QString::fromUtf8(caption)) : m_trayMenu->addSeparator();
+        QAction *action =
+            caption ? m_trayMenu->addAction(QString::fromUtf8(caption)) : m_trayMenu->addSeparator();
         action->setObjectName(QString::fromLatin1(name));
         m_menuItems.insert(action->objectName(), action);
     }
@@ -154,10 +162,8 @@ void EntranceWindow::buildMenu()
 void EntranceWindow::refresh()
 {
     m_refreshing = true;
-    if (m_name->text() != m_state.name())
-        m_name->setText(m_state.name());
-    if (m_comment->text() != m_state.comment())
-        m_comment->setText(m_state.comment());
+    if (m_name->text() != m_state.name()) m_name->setText(m_state.name());
+    if (m_comment->text() != m_state.comment()) m_comment->setText(m_state.comment());
     QStringList items;
     for (int i = 0; i < m_ipBox->count(); ++i)
         items << m_ipBox->itemText(i);
@@ -165,8 +171,7 @@ void EntranceWindow::refresh()
         m_ipBox->clear();
         m_ipBox->addItems(m_state.ipHistory());
     }
-    if (m_ipBox->currentText() != m_state.ipText())
-        m_ipBox->setEditText(m_state.ipText());
+    if (m_ipBox->currentText() != m_state.ipText()) m_ipBox->setEditText(m_state.ipText());
     m_postTarget->setText(m_state.postTarget());
     m_stateLabel->setText(m_state.stateText());
     m_addressLabel->setText(m_state.addressText());
@@ -206,8 +211,7 @@ void EntranceWindow::closeEvent(QCloseEvent *event)
 
 void EntranceWindow::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::RightButton)
-        m_trayMenu->popup(event->globalPosition().toPoint());
+    if (event->button() == Qt::RightButton) m_trayMenu->popup(event->globalPosition().toPoint());
     QWidget::mousePressEvent(event);
 }
 

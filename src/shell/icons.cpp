@@ -37,8 +37,7 @@ void drawBalloon(QPainter &g, const QRectF &r, const QColor &color)
 QIcon appIcon()
 {
     static const QIcon icon = [] {
-        if (QFile::exists(QStringLiteral(":/wez/wez.png")))
-            return QIcon(QStringLiteral(":/wez/wez.png"));
+        if (QFile::exists(QStringLiteral(":/wez/wez.png"))) return QIcon(QStringLiteral(":/wez/wez.png"));
         QPixmap p = canvas(64);
         QPainter g(&p);
         g.setRenderHint(QPainter::Antialiasing);

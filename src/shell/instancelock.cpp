@@ -8,11 +8,9 @@
 
 bool InstanceLock::tryLock()
 {
-    if (m_fd >= 0)
-        return true;
+    if (m_fd >= 0) return true;
     const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return false;
@@ -23,8 +21,7 @@ bool InstanceLock::tryLock()
 
 void InstanceLock::unlock()
 {
-    if (m_fd < 0)
-        return;
+    if (m_fd < 0) return;
     ::flock(m_fd, LOCK_UN);
     ::close(m_fd);
     m_fd = -1;

@@ -26,8 +26,9 @@ Options Options::parse(const QStringList &arguments)
         options.error = parser.helpText();
         return options;
     }
-    options.dataDir = parser.isSet(dataDir) ? parser.value(dataDir)
-                                            : QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    options.dataDir = parser.isSet(dataDir)
+                          ? parser.value(dataDir)
+                          : QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (parser.isSet(bind)) {
         options.bindAddress = QHostAddress(parser.value(bind));
         if (options.bindAddress.isNull())

@@ -18,15 +18,12 @@ QStringList splitLines(const QString &text)
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = text.at(i);
-        if (c != u'\r' && c != u'\n')
-            continue;
+        if (c != u'\r' && c != u'\n') continue;
         lines.append(text.mid(start, i - start));
-        if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
-            ++i;
+        if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n') ++i;
         start = i + 1;
     }
-    if (start < n)
-        lines.append(text.mid(start));
+    if (start < n) lines.append(text.mid(start));
     return lines;
 }
 
@@ -37,8 +34,7 @@ std::optional<int16_t> parseNumber16(const QString &text)
     while (i < n && (text.at(i) == u' ' || text.at(i) == u'\t'))
         ++i;
     bool negative = false;
-    if (i < n && (text.at(i) == u'+' || text.at(i) == u'-'))
-        negative = text.at(i++) == u'-';
+    if (i < n && (text.at(i) == u'+' || text.at(i) == u'-')) negative = text.at(i++) == u'-';
     double value = 0;
     bool digits = false;
     while (i < n && text.at(i).isDigit() && text.at(i).unicode() < 0x80) {
@@ -52,12 +48,10 @@ std::optional<int16_t> parseNumber16(const QString &text)
         for (++i; i < n && text.at(i).unicode() >= u'0' && text.at(i).unicode() <= u'9'; ++i, scale /= 10)
             value += (text.at(i).unicode() - u'0') * scale, digits = true;
     }
-    if (!digits)
-        return int16_t(0);
+    if (!digits) return int16_t(0);
     // Halves round to even, as the files' writer expects of an integer conversion.
     value = std::nearbyint(negative ? -value : value);
-    if (value < -32768 || value > 32767)
-        return std::nullopt;
+    if (value < -32768 || value > 32767) return std::nullopt;
     return int16_t(value);
 }
 
@@ -72,8 +66,7 @@ PersonalReadResult readPersonal(const QByteArray &bytes)
     const QStringList lines = splitLines(cp932::decode(bytes));
     PersonalSettings &v = result.values;
     for (int field = 0; field < PersonalSettings::kLineCount; ++field) {
-        if (field >= lines.size())
-            return result;
+        if (field >= lines.size()) return result;
         const QString &line = lines.at(field);
         if (field == 0) {
             v.name = line;
@@ -81,8 +74,7 @@ PersonalReadResult readPersonal(const QByteArray &bytes)
             v.comment = line;
         } else if (field <= 11) {
             const auto number = parseNumber16(line);
-            if (!number)
-                return result;
+            if (!number) return result;
             WindowPosition &p = v.positions[(field - 2) / 2];
             (field % 2 == 0 ? p.left : p.top) = *number;
         } else if (field == 12) {
@@ -108,8 +100,7 @@ QStringList readHistory(const QByteArray &bytes)
 {
     QStringList entries;
     for (const QString &line : splitLines(cp932::decode(bytes)))
-        if (!line.isEmpty())
-            entries.append(line);
+        if (!line.isEmpty()) entries.append(line);
     return entries;
 }
 
@@ -155,8 +146,7 @@ bool saveFile(const QString &path, const QByteArray &bytes)
     // Unbuffered, so a short write (full disk, size limit) shows here: a buffered
     // QSaveFile can commit a truncated file and still report success.
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
     if (f.write(bytes) != bytes.size() || f.size() != bytes.size()) {
         f.cancelWriting();
         return false;

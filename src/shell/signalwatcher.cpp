@@ -18,8 +18,7 @@ void onSignal(int)
 
 SignalWatcher::SignalWatcher(QObject *parent) : QObject(parent)
 {
-    if (g_pipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_pipe) != 0)
-        return;
+    if (g_pipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_pipe) != 0) return;
     m_notifier = new QSocketNotifier(g_pipe[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
         char buffer[16];
@@ -36,8 +35,7 @@ SignalWatcher::SignalWatcher(QObject *parent) : QObject(parent)
 
 SignalWatcher::~SignalWatcher()
 {
-    if (!m_notifier)
-        return;
+    if (!m_notifier) return;
     signal(SIGTERM, SIG_DFL);
     signal(SIGINT, SIG_DFL);
     ::close(g_pipe[0]);

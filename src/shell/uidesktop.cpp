@@ -3,11 +3,11 @@
 #include "shell/dialogs.h"
 
 #include <QApplication>
+#include <QAudioDevice>
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QFileDialog>
-#include <QAudioDevice>
 #include <QMediaDevices>
 #include <QSoundEffect>
 
@@ -20,18 +20,15 @@ UiDesktop::~UiDesktop()
 
 void UiDesktop::closeAll()
 {
-    if (m_yesNo)
-        m_yesNo->close();
-    if (m_message)
-        m_message->close();
+    if (m_yesNo) m_yesNo->close();
+    if (m_message) m_message->close();
 }
 
 void UiDesktop::showMessage(const QString &text)
 {
     // Kept for tests and bounded: a stranger's noise can raise many messages.
     m_shown.append(text);
-    if (m_shown.size() > 200)
-        m_shown.removeFirst();
+    if (m_shown.size() > 200) m_shown.removeFirst();
     if (!m_message) {
         m_message = new MessageWindow;
         // A closed window is on its way out: the next message gets a new one.
@@ -82,18 +79,15 @@ int UiDesktop::askYesNo(const QString &question)
     QEventLoop loop;
     connect(window, &YesNoWindow::answered, &loop, &QEventLoop::quit);
     connect(window, &QObject::destroyed, &loop, &QEventLoop::quit);
-    if (m_lastAnswer == 0)
-        loop.exec();
+    if (m_lastAnswer == 0) loop.exec();
     return m_lastAnswer == 0 ? -1 : m_lastAnswer;
 }
 
 void UiDesktop::playSound(const QString &fileName)
 {
     m_played.append(fileName);
-    if (m_played.size() > 200)
-        m_played.removeFirst();
-    if (QMediaDevices::audioOutputs().isEmpty())
-        return;
+    if (m_played.size() > 200) m_played.removeFirst();
+    if (QMediaDevices::audioOutputs().isEmpty()) return;
     QSoundEffect *&effect = m_sounds[fileName];
     if (!effect) {
         effect = new QSoundEffect(this);
@@ -137,8 +131,7 @@ QString UiDesktop::getSaveFileName(const QString &caption, const QString &preset
 {
     bool preset = false;
     const QString next = takeNextFileName(preset);
-    if (preset)
-        return next;
+    if (preset) return next;
     return QFileDialog::getSaveFileName(nullptr, caption, presetName, filter);
 }
 
@@ -146,7 +139,6 @@ QString UiDesktop::getOpenFileName(const QString &caption, const QString &filter
 {
     bool preset = false;
     const QString next = takeNextFileName(preset);
-    if (preset)
-        return next;
+    if (preset) return next;
     return QFileDialog::getOpenFileName(nullptr, caption, QString(), filter);
 }

@@ -40,7 +40,11 @@ public:
 
     // Test hooks.
     void setUrlOpener(std::function<void(const QUrl &)> opener) { m_opener = std::move(opener); }
-    void setNextFileName(const QString &name) { m_nextFileName = name; m_hasNextFileName = true; }
+    void setNextFileName(const QString &name)
+    {
+        m_nextFileName = name;
+        m_hasNextFileName = true;
+    }
     QStringList playedSounds() const { return m_played; }
     QStringList shownMessages() const { return m_shown; }
 

@@ -25,8 +25,7 @@ void moveTo(QWidget *window, const WindowPosition &saved)
 {
     const QPoint wanted(saved.left / kTwipsPerPixel, saved.top / kTwipsPerPixel);
     const QScreen *screen = QGuiApplication::screenAt(wanted);
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
+    if (!screen) screen = QGuiApplication::primaryScreen();
     if (!screen) {
         window->move(wanted);
         return;

@@ -27,8 +27,7 @@ QList<QByteArray> BlockAssembler::feed(const QByteArray &bytes)
 
 QByteArray BlockAssembler::finishLastBlock()
 {
-    if (!expectingLast())
-        return {};
+    if (!expectingLast()) return {};
     QByteArray block;
     block.swap(m_pending);
     m_done = m_lastBlock + 1;

@@ -32,8 +32,7 @@ void ChatTransfer::onChatUnloading()
 {
     // The window is being destroyed: nothing may reach it any more.
     m_chat = nullptr;
-    if (!m_controller)
-        return;
+    if (!m_controller) return;
     FileTransfer &t = m_controller->transfer();
     t.stop();
     if (!t.inDialog()) {
@@ -47,22 +46,19 @@ void ChatTransfer::onChatUnloading()
     m_controller->setParent(this);
     auto *wait = new QTimer(this);
     connect(wait, &QTimer::timeout, this, [this, &t] {
-        if (!t.inDialog() && !t.busy())
-            deleteLater();
+        if (!t.inDialog() && !t.busy()) deleteLater();
     });
     wait->start(100);
 }
 
 void ChatTransfer::addChatLine(const QString &line)
 {
-    if (m_chat)
-        m_chat->addLine(line);
+    if (m_chat) m_chat->addLine(line);
 }
 
 void ChatTransfer::setTransferCommandsEnabled(bool enabled)
 {
-    if (m_chat)
-        m_chat->setTransferCommandsEnabled(enabled);
+    if (m_chat) m_chat->setTransferCommandsEnabled(enabled);
 }
 
 bool ChatTransfer::receiveEnabled() const
@@ -77,8 +73,7 @@ bool ChatTransfer::alwaysOnTop() const
 
 void ChatTransfer::setTopMost(bool on)
 {
-    if (m_chat)
-        m_chat->setTopMost(on);
+    if (m_chat) m_chat->setTopMost(on);
 }
 
 QString ChatTransfer::statusText() const
@@ -88,8 +83,7 @@ QString ChatTransfer::statusText() const
 
 void ChatTransfer::setStatusText(const QString &text)
 {
-    if (m_chat)
-        m_chat->setStatusText(text);
+    if (m_chat) m_chat->setStatusText(text);
 }
 
 } // namespace transfer

@@ -22,8 +22,8 @@ QString busyText()
 
 QString socketErrorText(int number, const QString &description)
 {
-    return QStringLiteral("Code:") + QString::number(number) + QStringLiteral(" = ") + description + kCrLf + kCrLf
-        + QStringLiteral("接続できませんでした。しばらくしてから接続してください");
+    return QStringLiteral("Code:") + QString::number(number) + QStringLiteral(" = ") + description + kCrLf +
+           kCrLf + QStringLiteral("接続できませんでした。しばらくしてから接続してください");
 }
 
 QString allFilesFilter()
@@ -50,16 +50,14 @@ FileTransfer::FileTransfer(TransferHost &host, QObject *parent)
             // The receiver closes the data connection; its close finishes this side.
             closeSendFile();
             m_phase = SendPhase::AwaitingClose;
-            if (m_winsock4.state() != Endpoint::Connected)
-                onClosed();
+            if (m_winsock4.state() != Endpoint::Connected) onClosed();
         }
     });
     m_settle.setSingleShot(true);
     connect(&m_settle, &QTimer::timeout, this, &FileTransfer::onSettled);
     m_showProgress.setSingleShot(true);
     connect(&m_showProgress, &QTimer::timeout, this, [this] {
-        if (m_receiveStarted)
-            setProgress(QStringLiteral("転送率：0%"));
+        if (m_receiveStarted) setProgress(QStringLiteral("転送率：0%"));
     });
 
     connect(&m_winsock4, &Endpoint::connected, this, &FileTransfer::onDataConnected);
@@ -88,8 +86,7 @@ QTcpSocket *FileTransfer::dataSocket() const
     QTcpSocket *live = nullptr;
     for (QObject *child : m_winsock4.children()) {
         auto *socket = qobject_cast<QTcpSocket *>(child);
-        if (socket && socket->state() == QAbstractSocket::ConnectedState)
-            live = socket;
+        if (socket && socket->state() == QAbstractSocket::ConnectedState) live = socket;
     }
     return live;
 }
@@ -100,16 +97,14 @@ void FileTransfer::watchDataSocket()
         // Runs after the endpoint took the bytes into its inbox; its own, later
         // data event then finds the inbox empty and stays silent.
         connect(socket, &QIODevice::readyRead, this, [this] {
-            if (m_winsock4.bytesAvailable() > 0)
-                onReceivedData();
+            if (m_winsock4.bytesAvailable() > 0) onReceivedData();
         });
     }
 }
 
 void FileTransfer::flushData()
 {
-    if (QTcpSocket *socket = dataSocket())
-        socket->flush();
+    if (QTcpSocket *socket = dataSocket()) socket->flush();
 }
 
 void FileTransfer::setProgress(const QString &text)
@@ -137,19 +132,15 @@ void FileTransfer::sendFile()
     state.recvFileName.clear();
 
     const bool allTop = m_host.alwaysOnTop();
-    if (allTop)
-        m_host.setTopMost(false);
+    if (allTop) m_host.setTopMost(false);
     state.operationBusy = 1;
     ++m_dialogs;
     const QString path = m_host.desktop().getOpenFileName(QStringLiteral("ファイル転送"), allFilesFilter());
     --m_dialogs;
     state.operationBusy = 0;
-    if (m_stopped)
-        return; // the chat ended while the dialog was up
-    if (allTop)
-        m_host.setTopMost(true);
-    if (path.isEmpty())
-        return;
+    if (m_stopped) return; // the chat ended while the dialog was up
+    if (allTop) m_host.setTopMost(true);
+    if (path.isEmpty()) return;
     // The dialog ran events: an offer may have started a reception meanwhile.
     if (busy()) {
         m_host.desktop().showMessage(busyText());
@@ -198,8 +189,7 @@ void FileTransfer::onReady()
 
 void FileTransfer::onDataConnected()
 {
-    if (m_phase != SendPhase::Connecting)
-        return;
+    if (m_phase != SendPhase::Connecting) return;
     m_deadline.stop();
     watchDataSocket();
     m_host.state().transferActive = 1;
@@ -247,8 +237,7 @@ void FileTransfer::sendBlock(bool again)
 
 void FileTransfer::onAnswer(int answer)
 {
-    if (m_phase != SendPhase::Sending)
-        return;
+    if (m_phase != SendPhase::Sending) return;
     m_host.state().blockAck = int16_t(answer);
     if (answer < 0) {
         sendBlock(true);
@@ -265,7 +254,8 @@ void FileTransfer::onAnswer(int answer)
 void FileTransfer::finishSending()
 {
     m_deadline.stop();
-    m_host.addChatLine(m_host.ownName() + QStringLiteral("> ") + m_sendName + QStringLiteral("を転送しました"));
+    m_host.addChatLine(m_host.ownName() + QStringLiteral("> ") + m_sendName +
+                       QStringLiteral("を転送しました"));
     m_phase = SendPhase::EndPause;
     m_pause.start(m_pauseMs);
 }
@@ -278,7 +268,8 @@ void FileTransfer::closeSendFile()
 
 void FileTransfer::sendAbort()
 {
-    m_host.addChatLine(m_host.ownName() + QStringLiteral("> ") + m_sendName + QStringLiteral("を中断しました"));
+    m_host.addChatLine(m_host.ownName() + QStringLiteral("> ") + m_sendName +
+                       QStringLiteral("を中断しました"));
     closeSendFile();
     m_phase = SendPhase::Idle;
     resetFileTransfer();
@@ -295,15 +286,13 @@ void FileTransfer::timer1Tick()
     } else if (m_phase == SendPhase::AwaitingReady && state.peerReady == 1) {
         onReady();
     }
-    if (m_saving)
-        return;
+    if (m_saving) return;
 
     if (!state.recvFileName.isEmpty() && !m_receiveStarted) {
         if (!m_host.receiveEnabled() || m_phase != SendPhase::Idle || state.recvLastBlock < -1) {
             // Refused: nothing goes back, the sender gives up after its limit.
             state.recvFileName.clear();
-            if (m_phase == SendPhase::Idle)
-                state.transferActive = 0;
+            if (m_phase == SendPhase::Idle) state.transferActive = 0;
             return;
         }
         startReceive();
@@ -312,7 +301,8 @@ void FileTransfer::timer1Tick()
 
     // Silence watchdog; it also covers the wait for the sender's connection.
     if (m_receiveStarted && state.lastRecvTime.isValid() && state.lastRecvTime.elapsed() > kSilenceLimitMs) {
-        m_host.addChatLine(m_host.ownName() + QStringLiteral(">") + m_recvName + QStringLiteral("を中断しました"));
+        m_host.addChatLine(m_host.ownName() + QStringLiteral(">") + m_recvName +
+                           QStringLiteral("を中断しました"));
         closeReceiveFile(true);
         resetFileTransfer();
     }
@@ -326,7 +316,8 @@ void FileTransfer::startReceive()
     m_winsock4.close();
     m_winsock4.setLocalPort(kDataPort);
     if (!m_winsock4.listen()) {
-        m_host.desktop().showMessage(socketErrorText(m_winsock4.lastErrorNumber(), m_winsock4.lastErrorDescription()));
+        m_host.desktop().showMessage(
+            socketErrorText(m_winsock4.lastErrorNumber(), m_winsock4.lastErrorDescription()));
         state.recvFileName.clear();
         return;
     }
@@ -339,8 +330,7 @@ void FileTransfer::startReceive()
 
 void FileTransfer::onConnectionRequest(qintptr requestId)
 {
-    if (!m_receiveStarted || m_receiveConnected)
-        return; // not ours to take; the endpoint turns it away
+    if (!m_receiveStarted || m_receiveConnected) return; // not ours to take; the endpoint turns it away
     m_winsock4.accept(requestId);
     const QString partner = m_host.partnerAddress();
     if (!partner.isEmpty() && m_winsock4.remoteHostIP() != partner) {
@@ -360,8 +350,8 @@ void FileTransfer::onConnectionRequest(qintptr requestId)
     // Unbuffered, so a full disk shows at the block that did not fit.
     m_recvFile.setFileName(m_host.dataPath(kTempFileName));
     if (!m_recvFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        receiveAbort(QStringLiteral("受信したファイルを書き込めませんでした。") + kCrLf
-                     + QStringLiteral("ディスクの空きと書き込み権限を確かめてください"));
+        receiveAbort(QStringLiteral("受信したファイルを書き込めませんでした。") + kCrLf +
+                     QStringLiteral("ディスクの空きと書き込み権限を確かめてください"));
         return;
     }
     m_host.addChatLine(m_host.ownName() + QStringLiteral(">") + QStringLiteral("ファイルを受信します"));
@@ -386,11 +376,9 @@ void FileTransfer::onReceivedData()
         return;
     }
     const QByteArray bytes = m_winsock4.getBytes();
-    if (bytes.size() != kBlockSize)
-        m_host.setStatusText(QString::number(bytes.size()));
+    if (bytes.size() != kBlockSize) m_host.setStatusText(QString::number(bytes.size()));
     for (const QByteArray &block : m_assembler.feed(bytes)) {
-        if (!writeBlock(block))
-            return;
+        if (!writeBlock(block)) return;
     }
     if (m_assembler.complete()) {
         m_settle.stop();
@@ -405,18 +393,16 @@ void FileTransfer::onReceivedData()
 
 void FileTransfer::onSettled()
 {
-    if (!m_receiveConnected || m_saving || !m_assembler.holdsPartOfLastBlock())
-        return;
-    if (writeBlock(m_assembler.finishLastBlock()))
-        completeReceive();
+    if (!m_receiveConnected || m_saving || !m_assembler.holdsPartOfLastBlock()) return;
+    if (writeBlock(m_assembler.finishLastBlock())) completeReceive();
 }
 
 bool FileTransfer::writeBlock(const QByteArray &block)
 {
     SharedState &state = m_host.state();
     if (m_recvFile.write(block) != block.size()) {
-        receiveAbort(QStringLiteral("受信したファイルを書き込めませんでした。") + kCrLf
-                     + QStringLiteral("ディスクの空きと書き込み権限を確かめてください"));
+        receiveAbort(QStringLiteral("受信したファイルを書き込めませんでした。") + kCrLf +
+                     QStringLiteral("ディスクの空きと書き込み権限を確かめてください"));
         return false;
     }
     ++m_blockCount;
@@ -438,28 +424,29 @@ void FileTransfer::completeReceive()
     m_recvFile.close();
     if (!written) {
         m_saving = false;
-        receiveAbort(QStringLiteral("受信したファイルを書き込めませんでした。") + kCrLf
-                     + QStringLiteral("ディスクの空きと書き込み権限を確かめてください"));
+        receiveAbort(QStringLiteral("受信したファイルを書き込めませんでした。") + kCrLf +
+                     QStringLiteral("ディスクの空きと書き込み権限を確かめてください"));
         return;
     }
     // The sender is done once the last answer is out; it need not wait for our dialog.
     m_winsock4.close();
-    m_host.addChatLine(m_host.ownName() + QStringLiteral(">") + m_recvName + QStringLiteral("を受信しました"));
+    m_host.addChatLine(m_host.ownName() + QStringLiteral(">") + m_recvName +
+                       QStringLiteral("を受信しました"));
 
     const bool allTop = m_host.alwaysOnTop();
-    if (allTop)
-        m_host.setTopMost(false);
+    if (allTop) m_host.setTopMost(false);
     state.operationBusy = 1;
     ++m_dialogs;
-    const QString target = m_host.desktop().getSaveFileName(QStringLiteral("ファイルの保存"), m_recvName, allFilesFilter());
+    const QString target =
+        m_host.desktop().getSaveFileName(QStringLiteral("ファイルの保存"), m_recvName, allFilesFilter());
     --m_dialogs;
     state.operationBusy = 0;
-    if (allTop)
-        m_host.setTopMost(true);
+    if (allTop) m_host.setTopMost(true);
     if (!target.isEmpty() && !saveReceived(target)) {
         m_host.setStatusText(m_host.statusText() + QStringLiteral("/") + QStringLiteral("Error!!"));
-        m_host.desktop().showMessage(QStringLiteral("ファイルを保存できませんでした。") + kCrLf + QStringLiteral("受信したデータは「")
-                                     + m_host.dataPath(kTempFileName) + QStringLiteral("」に残っています"));
+        m_host.desktop().showMessage(QStringLiteral("ファイルを保存できませんでした。") + kCrLf +
+                                     QStringLiteral("受信したデータは「") + m_host.dataPath(kTempFileName) +
+                                     QStringLiteral("」に残っています"));
     }
     m_saving = false;
     resetFileTransfer();
@@ -468,15 +455,13 @@ void FileTransfer::completeReceive()
 bool FileTransfer::saveReceived(const QString &target)
 {
     const QString temp = m_host.dataPath(kTempFileName);
-    if (QFileInfo(target).absoluteFilePath() == QFileInfo(temp).absoluteFilePath())
-        return true;
+    if (QFileInfo(target).absoluteFilePath() == QFileInfo(temp).absoluteFilePath()) return true;
     // The dialog already asked before overwriting, so an existing file is replaced at once.
     std::error_code ec;
-    std::filesystem::rename(std::filesystem::path(temp.toStdString()), std::filesystem::path(target.toStdString()), ec);
-    if (!ec)
-        return true;
-    if (ec != std::errc::cross_device_link)
-        return false;
+    std::filesystem::rename(std::filesystem::path(temp.toStdString()),
+                            std::filesystem::path(target.toStdString()), ec);
+    if (!ec) return true;
+    if (ec != std::errc::cross_device_link) return false;
     // Another file system: copy whole or not at all, then drop the temporary file.
     QFile in(temp);
     QSaveFile out(target);
@@ -499,7 +484,8 @@ bool FileTransfer::saveReceived(const QString &target)
 void FileTransfer::receiveAbort(const QString &message)
 {
     m_host.setStatusText(m_host.statusText() + QStringLiteral("/") + QStringLiteral("Error!!"));
-    m_host.addChatLine(m_host.ownName() + QStringLiteral(">") + m_recvName + QStringLiteral("を中断しました"));
+    m_host.addChatLine(m_host.ownName() + QStringLiteral(">") + m_recvName +
+                       QStringLiteral("を中断しました"));
     closeReceiveFile(true);
     resetFileTransfer();
     m_host.desktop().showMessage(message);
@@ -508,12 +494,10 @@ void FileTransfer::receiveAbort(const QString &message)
 void FileTransfer::closeReceiveFile(bool discard)
 {
     m_settle.stop();
-    if (!m_recvFile.isOpen())
-        return;
+    if (!m_recvFile.isOpen()) return;
     m_recvFile.close();
     // Part of a file is of no use to anyone and only takes space.
-    if (discard)
-        QFile::remove(m_recvFile.fileName());
+    if (discard) QFile::remove(m_recvFile.fileName());
 }
 
 // --------------------------------------------------------------- both sides
@@ -542,7 +526,8 @@ void FileTransfer::onClosed()
     }
     if (m_receiveConnected && !m_saving) {
         // The partner left in the middle of the file.
-        m_host.addChatLine(m_host.ownName() + QStringLiteral(">") + m_recvName + QStringLiteral("を中断しました"));
+        m_host.addChatLine(m_host.ownName() + QStringLiteral(">") + m_recvName +
+                           QStringLiteral("を中断しました"));
         closeReceiveFile(true);
         resetFileTransfer();
     }
@@ -560,7 +545,8 @@ void FileTransfer::onError(int number, const QString &description)
 void FileTransfer::onDeadline()
 {
     // No "con 998", no data connection or no answer to a block in time.
-    if (m_phase == SendPhase::AwaitingReady || m_phase == SendPhase::Connecting || m_phase == SendPhase::Sending)
+    if (m_phase == SendPhase::AwaitingReady || m_phase == SendPhase::Connecting ||
+        m_phase == SendPhase::Sending)
         sendAbort();
 }
 
@@ -592,8 +578,7 @@ void FileTransfer::stop()
     closeReceiveFile(!m_saving);
     m_phase = SendPhase::Idle;
     m_pause.stop();
-    if (!m_saving)
-        resetFileTransfer();
+    if (!m_saving) resetFileTransfer();
 }
 
 } // namespace transfer

@@ -19,8 +19,7 @@ ProgressWindow::ProgressWindow(QWidget *chatWindow, SharedState &state)
     layout->addWidget(m_label);
     setFixedSize(sizeHint());
     m_state.setOpen(TransferWindow, true);
-    if (m_chat)
-        m_chat->installEventFilter(this);
+    if (m_chat) m_chat->installEventFilter(this);
     placeAtCorner();
 }
 
@@ -41,8 +40,7 @@ QString ProgressWindow::text() const
 
 void ProgressWindow::placeAtCorner()
 {
-    if (!m_chat)
-        return;
+    if (!m_chat) return;
     const QRect chat = m_chat->frameGeometry();
     move(chat.left() + chat.width() - frameGeometry().width(), chat.top());
 }

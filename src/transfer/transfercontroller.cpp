@@ -14,8 +14,7 @@ TransferController::TransferController(QWidget *chatWindow, TransferHost &host)
     connect(m_transfer, &FileTransfer::progressOpened, this, &TransferController::openWindow);
     connect(m_transfer, &FileTransfer::progressClosed, this, &TransferController::closeWindow);
     connect(m_transfer, &FileTransfer::progressChanged, this, [this](const QString &text) {
-        if (m_window)
-            m_window->setText(text);
+        if (m_window) m_window->setText(text);
     });
 }
 
@@ -27,8 +26,7 @@ TransferController::~TransferController()
 
 void TransferController::attachMenus(QAction *menuFtne, QAction *menuFrsv)
 {
-    if (menuFtne)
-        connect(menuFtne, &QAction::triggered, m_transfer, &FileTransfer::sendFile);
+    if (menuFtne) connect(menuFtne, &QAction::triggered, m_transfer, &FileTransfer::sendFile);
     if (menuFrsv) {
         menuFrsv->setCheckable(true);
         menuFrsv->setChecked(true);
@@ -37,8 +35,7 @@ void TransferController::attachMenus(QAction *menuFtne, QAction *menuFrsv)
 
 void TransferController::openWindow()
 {
-    if (!m_window)
-        m_window = new ProgressWindow(m_chat, m_host.state());
+    if (!m_window) m_window = new ProgressWindow(m_chat, m_host.state());
     m_window->setText(m_transfer->progressText());
     m_window->show();
     m_window->placeAtCorner();

@@ -36,8 +36,7 @@ bool CoreTransferHost::controlConnected() const
 
 void CoreTransferHost::sendControl(const QString &message)
 {
-    if (controlConnected())
-        m_core.winsock1().sendData(message);
+    if (controlConnected()) m_core.winsock1().sendData(message);
 }
 
 QString CoreTransferHost::partnerAddress() const

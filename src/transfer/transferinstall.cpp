@@ -15,19 +15,20 @@
 void installTransfer(Client &client)
 {
     auto *windows = client.findChild<PeerWindows *>(QStringLiteral("PeerWindows"));
-    if (!windows)
-        return;
+    if (!windows) return;
     // The transfer of the chat window now loaded.
     auto current = std::make_shared<QPointer<transfer::ChatTransfer>>();
-    QObject::connect(windows, &PeerWindows::chatWindowCreated, windows, [&client, current](ChatBoardWindow *chat) {
-        auto *t = new transfer::ChatTransfer(client.core(), chat, &client);
-        t->setObjectName(QStringLiteral("ChatTransfer"));
-        QObject::connect(t, &transfer::ChatTransfer::progressWindowOpened, &client,
-                         [&client](QWidget *form8) { client.registerWindow(WindowNumber::TransferWindow, form8); });
-        *current = t;
-    });
+    QObject::connect(windows, &PeerWindows::chatWindowCreated, windows,
+                     [&client, current](ChatBoardWindow *chat) {
+                         auto *t = new transfer::ChatTransfer(client.core(), chat, &client);
+                         t->setObjectName(QStringLiteral("ChatTransfer"));
+                         QObject::connect(t, &transfer::ChatTransfer::progressWindowOpened, &client,
+                                          [&client](QWidget *form8) {
+                                              client.registerWindow(WindowNumber::TransferWindow, form8);
+                                          });
+                         *current = t;
+                     });
     QObject::connect(&windows->link(), &PeerLink::fileStateChanged, windows, [current] {
-        if (*current && (*current)->controller())
-            (*current)->controller()->transfer().peerStateChanged();
+        if (*current && (*current)->controller()) (*current)->controller()->transfer().peerStateChanged();
     });
 }

@@ -19,11 +19,9 @@ bool SegmentStore::recordSegment(const Segment &segment)
 bool SegmentStore::advanceSegmentCount()
 {
     ++m_count;
-    if (m_count <= kMaxCount)
-        return true;
+    if (m_count <= kMaxCount) return true;
     m_count = kMaxCount;
-    if (m_onOverflow)
-        m_onOverflow();
+    if (m_onOverflow) m_onOverflow();
     return false;
 }
 

@@ -11,9 +11,9 @@ QByteArray writeWbd(const SegmentStore &store)
     const QChar comma = QLatin1Char(',');
     for (int i = 0; i < store.count(); ++i) {
         const Segment &s = store.at(i);
-        text += formatNumber(s.x1) + comma + formatNumber(s.y1) + comma + formatNumber(s.x2) + comma
-            + formatNumber(s.y2) + comma + QString::number(s.color) + comma + QString::number(s.width) + comma
-            + s.marker + QLatin1String("\r\n");
+        text += formatNumber(s.x1) + comma + formatNumber(s.y1) + comma + formatNumber(s.x2) + comma +
+                formatNumber(s.y2) + comma + QString::number(s.color) + comma + QString::number(s.width) +
+                comma + s.marker + QLatin1String("\r\n");
     }
     return cp932::encode(text);
 }
@@ -56,8 +56,7 @@ QString readField(const QString &text, qsizetype &pos)
     if (pos < n) {
         if (text[pos] == QLatin1Char('\r')) {
             ++pos;
-            if (pos < n && text[pos] == QLatin1Char('\n'))
-                ++pos;
+            if (pos < n && text[pos] == QLatin1Char('\n')) ++pos;
         } else {
             ++pos; // "," or LF
         }
@@ -68,8 +67,7 @@ QString readField(const QString &text, qsizetype &pos)
 bool onlyWhitespaceFrom(const QString &text, qsizetype pos)
 {
     for (; pos < text.size(); ++pos)
-        if (!isBlank(text[pos]) && !isLineEnd(text[pos]))
-            return false;
+        if (!isBlank(text[pos]) && !isLineEnd(text[pos])) return false;
     return true;
 }
 
@@ -105,8 +103,7 @@ WbdContent parseWbd(const QByteArray &bytes)
 
 QString wbdFileName(const QString &chosen)
 {
-    if (chosen.endsWith(QLatin1String(".wbd"), Qt::CaseSensitive))
-        return chosen;
+    if (chosen.endsWith(QLatin1String(".wbd"), Qt::CaseSensitive)) return chosen;
     return chosen + QLatin1String(".wbd");
 }
 

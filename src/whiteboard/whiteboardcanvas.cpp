@@ -5,7 +5,8 @@
 
 namespace whiteboard {
 
-WhiteboardCanvas::WhiteboardCanvas(const QImage &picture, QWidget *parent) : QWidget(parent), m_picture(picture)
+WhiteboardCanvas::WhiteboardCanvas(const QImage &picture, QWidget *parent)
+    : QWidget(parent), m_picture(picture)
 {
     setObjectName(QStringLiteral("surface"));
     setFixedSize(picture.size());

@@ -7,12 +7,10 @@ namespace whiteboard {
 
 bool WhiteboardHost::waitForWhiteboardClosed(int ms)
 {
-    if (whiteboardState() == 0)
-        return true;
+    if (whiteboardState() == 0) return true;
     QEventLoop loop;
     auto check = [this, &loop] {
-        if (whiteboardState() == 0 || !peerConnected())
-            loop.quit();
+        if (whiteboardState() == 0 || !peerConnected()) loop.quit();
     };
     connect(this, &WhiteboardHost::whiteboardStateChanged, &loop, check);
     connect(this, &WhiteboardHost::peerConnectionClosed, &loop, &QEventLoop::quit);
@@ -21,11 +19,9 @@ bool WhiteboardHost::waitForWhiteboardClosed(int ms)
     poll.start(100);
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     check();
-    if (whiteboardState() != 0 && peerConnected())
-        loop.exec();
+    if (whiteboardState() != 0 && peerConnected()) loop.exec();
     const bool answered = whiteboardState() == 0;
-    if (!answered)
-        setWhiteboardState(0);
+    if (!answered) setWhiteboardState(0);
     return answered;
 }
 

@@ -2,6 +2,4 @@
 
 #include "shell/client.h"
 
-void installWhiteboard(Client &)
-{
-}
+void installWhiteboard(Client &) {}

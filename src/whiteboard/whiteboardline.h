@@ -46,8 +46,8 @@ ParsedLine parseLine(QStringView line);
 // A segment from untrusted numbers, or nothing when it cannot be drawn soundly:
 // colour outside 0..13, width outside 0..3 (after rounding half to even), a
 // coordinate that is not finite or lies beyond +-32767 twips.
-std::optional<Segment> makeSegment(double x1, double y1, double x2, double y2, double color,
-                                   double width, const QString &marker);
+std::optional<Segment> makeSegment(double x1, double y1, double x2, double y2, double color, double width,
+                                   const QString &marker);
 
 // Splits what arrives into lines (each with its LF). Holds at most one line's
 // worth of text: a run longer than kMaxLine without LF is dropped up to its LF.

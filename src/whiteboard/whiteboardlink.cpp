@@ -35,8 +35,7 @@ bool WhiteboardLink::isConnected() const
 void WhiteboardLink::onConnectionRequest(qintptr requestId)
 {
     // The first partner to call takes the endpoint; listening ends with it.
-    if (m_endpoint.state() != Endpoint::Closed)
-        m_endpoint.close();
+    if (m_endpoint.state() != Endpoint::Closed) m_endpoint.close();
     m_endpoint.accept(requestId);
     if (!m_partner.isEmpty() && m_endpoint.remoteHostIP() != m_partner) {
         // Only the chat partner may draw here: back to listening for it.
@@ -47,22 +46,18 @@ void WhiteboardLink::onConnectionRequest(qintptr requestId)
 
 void WhiteboardLink::sendSegment(const Segment &segment)
 {
-    if (isConnected())
-        m_endpoint.sendData(encodeSegmentLine(segment));
+    if (isConnected()) m_endpoint.sendData(encodeSegmentLine(segment));
 }
 
 void WhiteboardLink::sendClear()
 {
-    if (isConnected())
-        m_endpoint.sendData(encodeClearLine());
+    if (isConnected()) m_endpoint.sendData(encodeClearLine());
 }
 
 void WhiteboardLink::readPending()
 {
-    if (m_hold && m_hold())
-        return;
-    if (m_endpoint.bytesAvailable() == 0)
-        return;
+    if (m_hold && m_hold()) return;
+    if (m_endpoint.bytesAvailable() == 0) return;
     receiveText(m_endpoint.getData());
 }
 

@@ -24,8 +24,8 @@ namespace whiteboard {
 
 namespace {
 
-const char *const kColorCaptions[] = {"白", "灰（薄）", "灰（濃)", "黒",   "ピンク", "赤",   "肌色",
-                                      "黄", "緑",       "青",       "水色", "薄紫",   "紫",   "茶色"};
+const char *const kColorCaptions[] = {"白", "灰（薄）", "灰（濃)", "黒",   "ピンク", "赤", "肌色",
+                                      "黄", "緑",       "青",      "水色", "薄紫",   "紫", "茶色"};
 const char *const kWidthCaptions[] = {"極細", "細", "中", "太"};
 
 QString text(const char *utf8)
@@ -40,7 +40,8 @@ QString fileFilter()
 
 QString overflowWarning()
 {
-    return text("ホワイトボードの保存領域を越えて書き込んでいます。一度[操作]-[クリア]を実行することをお勧めします。");
+    return text("ホワイトボードの保存領域を越えて書き込んでいます。一度[操作]-[クリア]"
+                "を実行することをお勧めします。");
 }
 
 const QString crlf = QStringLiteral("\r\n");
@@ -60,8 +61,7 @@ qint16 twips16(int pixels)
 
 WhiteboardWindow::WhiteboardWindow(WhiteboardHost &host, std::shared_ptr<WhiteboardFileDialogs> dialogs,
                                    QWidget *parent)
-    : QWidget(parent, Qt::Tool),
-      m_host(host),
+    : QWidget(parent, Qt::Tool), m_host(host),
       m_dialogs(dialogs ? std::move(dialogs) : std::make_shared<QtWhiteboardFileDialogs>()),
       m_picture(kSurfaceWidthPx, kSurfaceHeightPx, QImage::Format_RGB32)
 {
@@ -160,22 +160,19 @@ void WhiteboardWindow::setupConnection()
     } else {
         // On invitation the state is not 2 yet: this side connects to the partner.
         const QString partner = m_host.partnerAddress();
-        if (!partner.isEmpty())
-            m_link->connectTo(partner);
+        if (!partner.isEmpty()) m_link->connectTo(partner);
     }
 }
 
 void WhiteboardWindow::mouseDown()
 {
-    if (m_host.transferActive())
-        return;
+    if (m_host.transferActive()) return;
     m_mouseDown = true;
 }
 
 void WhiteboardWindow::mouseMove(QPointF position)
 {
-    if (m_host.transferActive() || !m_mouseDown)
-        return;
+    if (m_host.transferActive() || !m_mouseDown) return;
     const float x = boundedCoordinate(position.x() * kTwipsPerPixel);
     const float y = boundedCoordinate(position.y() * kTwipsPerPixel);
     // X = 0 means there is no previous point: the first movement of a stroke only sets it.
@@ -201,8 +198,7 @@ void WhiteboardWindow::mouseMove(QPointF position)
 
 void WhiteboardWindow::mouseUp()
 {
-    if (m_host.transferActive())
-        return;
+    if (m_host.transferActive()) return;
     m_mouseDown = false;
     m_prevX = 0;
     m_prevY = 0;
@@ -224,8 +220,7 @@ void WhiteboardWindow::chooseWidth(int index)
 
 void WhiteboardWindow::setPenColor(int index)
 {
-    if (index < 0 || index > kMaxColorIndex)
-        return;
+    if (index < 0 || index > kMaxColorIndex) return;
     const Rgb &c = kColors[std::size_t(index)];
     m_pen.setColor(QColor(c.red, c.green, c.blue));
 }
@@ -235,8 +230,7 @@ void WhiteboardWindow::drawSegment(const Segment &s)
     const QPointF from(s.x1 / kTwipsPerPixel, s.y1 / kTwipsPerPixel);
     const QPointF to(s.x2 / kTwipsPerPixel, s.y2 / kTwipsPerPixel);
     // One painter serves a whole burst of segments; it ends before the picture is shown or copied.
-    if (!m_painter)
-        m_painter = std::make_unique<QPainter>(&m_picture);
+    if (!m_painter) m_painter = std::make_unique<QPainter>(&m_picture);
     m_painter->setPen(m_pen);
     m_painter->drawLine(from, to);
     const qreal pad = m_pen.widthF() / 2 + 2;
@@ -303,32 +297,26 @@ void WhiteboardWindow::onOverflow()
 void WhiteboardWindow::copyPicture()
 {
     QClipboard *clipboard = QGuiApplication::clipboard();
-    if (!clipboard)
-        return;
+    if (!clipboard) return;
     clipboard->clear();
     clipboard->setImage(picture());
 }
 
 bool WhiteboardWindow::confirmDiscard()
 {
-    if (!hasUnsavedSegments())
-        return true;
+    if (!hasUnsavedSegments()) return true;
     QPointer<WhiteboardWindow> self(this);
     const int answer = m_host.askYesNo(text("ホワイトボードに保存していない線があります。保存しますか？"));
-    if (!self)
-        return false;
-    if (answer != 1)
-        return true;
+    if (!self) return false;
+    if (answer != 1) return true;
     return saveFile();
 }
 
 void WhiteboardWindow::clearBoard()
 {
-    if (m_host.transferActive())
-        return;
+    if (m_host.transferActive()) return;
     QPointer<WhiteboardWindow> self(this);
-    if (!confirmDiscard() || !self)
-        return;
+    if (!confirmDiscard() || !self) return;
     m_link->sendClear();
     eraseSurface();
     m_store.clear();
@@ -337,8 +325,7 @@ void WhiteboardWindow::clearBoard()
 
 void WhiteboardWindow::closeBoard()
 {
-    if (m_host.transferActive())
-        return;
+    if (m_host.transferActive()) return;
     close();
 }
 
@@ -361,8 +348,7 @@ void WhiteboardWindow::closeEvent(QCloseEvent *event)
         }
         QPointer<WhiteboardWindow> self(this);
         const bool discard = confirmDiscard();
-        if (!self)
-            return;
+        if (!self) return;
         // A partner that closed meanwhile closes this board whatever the answer was.
         if (!discard && !m_byPartner) {
             event->ignore();
@@ -388,8 +374,7 @@ void WhiteboardWindow::unload()
     m_store.clear();
     m_unsaved = false;
     if (m_host.whiteboardState() != 0) {
-        if (m_host.peerConnected())
-            m_host.sendPeerMessage(QStringLiteral("con 920"));
+        if (m_host.peerConnected()) m_host.sendPeerMessage(QStringLiteral("con 920"));
         m_host.waitForWhiteboardClosed();
     }
 }
@@ -401,16 +386,14 @@ void WhiteboardWindow::tick()
     m_menuFutosa->menuAction()->setEnabled(enabled);
     m_menucol->menuAction()->setEnabled(enabled);
     // Lines that waited in the socket during a transfer are applied now, in order.
-    if (enabled)
-        m_link->readPending();
+    if (enabled) m_link->readPending();
 }
 
 bool WhiteboardWindow::saveFile()
 {
     QPointer<WhiteboardWindow> self(this);
     const QString chosen = m_dialogs->saveFileName(this, fileFilter());
-    if (!self || chosen.isEmpty())
-        return false;
+    if (!self || chosen.isEmpty()) return false;
     const QString name = wbdFileName(chosen);
     const QByteArray bytes = writeWbd(m_store);
     if (!settingsfiles::saveFile(name, bytes)) {
@@ -423,12 +406,10 @@ bool WhiteboardWindow::saveFile()
 
 void WhiteboardWindow::loadFile()
 {
-    if (m_loading)
-        return;
+    if (m_loading) return;
     QPointer<WhiteboardWindow> self(this);
     const QString name = m_dialogs->openFileName(this, fileFilter());
-    if (!self || name.isEmpty())
-        return;
+    if (!self || name.isEmpty()) return;
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly)) {
         m_host.showMessage(text("ファイルを開けませんでした。") + crlf + name);
@@ -454,8 +435,7 @@ void WhiteboardWindow::loadFile()
 
 void WhiteboardWindow::applyNextLoaded()
 {
-    if (!m_loading)
-        return;
+    if (!m_loading) return;
     if (m_loadNext < m_loadQueue.size()) {
         const WbdRecord &r = m_loadQueue.at(m_loadNext++);
         if (const auto segment = makeSegment(r.x1, r.y1, r.x2, r.y2, r.color, r.width, r.marker)) {
@@ -473,8 +453,9 @@ void WhiteboardWindow::applyNextLoaded()
     m_loadQueue.clear();
     m_loading = false;
     if (m_loadTruncated)
-        m_host.showMessage(text("ファイルの最後の行が途中で終わっています。読み込めた線だけを表示しました。") + crlf
-                           + m_loadName);
+        m_host.showMessage(
+            text("ファイルの最後の行が途中で終わっています。読み込めた線だけを表示しました。") + crlf +
+            m_loadName);
     Q_EMIT loadFinished();
 }
 

@@ -29,10 +29,7 @@ private Q_SLOTS:
         QVERIFY(chat() && chat()->isVisible());
     }
 
-    void cleanup()
-    {
-        m_client.reset();
-    }
+    void cleanup() { m_client.reset(); }
 
     void menusInOrder()
     {
@@ -42,10 +39,12 @@ private Q_SLOTS:
             for (QAction *a : menu->menu()->actions())
                 names << a->objectName() + (a->isSeparator() ? QString() : QLatin1Char('=') + a->text());
         }
-        QCOMPARE(names.mid(0, 11).join(QLatin1Char(' ')),
-                 QString::fromUtf8("操作 menuFont=フォントサイズ変更 menuWhiteBoard=共有ホワイトボード menuFtne=ファイル転送 "
-                                   "menuClose=切断 menuDummy menuFrsv=ファイルを受信する menuAllTop=常に手前に表示 "
-                                   "menuDummy2 menuMuriyari=強制終了 編集"));
+        QCOMPARE(
+            names.mid(0, 11).join(QLatin1Char(' ')),
+            QString::fromUtf8(
+                "操作 menuFont=フォントサイズ変更 menuWhiteBoard=共有ホワイトボード menuFtne=ファイル転送 "
+                "menuClose=切断 menuDummy menuFrsv=ファイルを受信する menuAllTop=常に手前に表示 "
+                "menuDummy2 menuMuriyari=強制終了 編集"));
         QCOMPARE(names.at(13), QString::fromUtf8("自分の気持ち"));
         QCOMPARE(names.size(), 14 + 14);
         QCOMPARE(names.at(14 + 9), QString::fromUtf8("menu01=だ～～～っい嫌い！！"));
@@ -124,7 +123,8 @@ private Q_SLOTS:
         QTest::keyClick(input, Qt::Key_Return);
         QCOMPARE(chat()->displayText(), QString::fromUtf8("太郎> hello\r\n"));
         chat()->feelingAction(0)->trigger();
-        QCOMPARE(chat()->displayText(), QString::fromUtf8("自分の気持ち(うれしい！)を伝えました\r\n太郎> hello\r\n"));
+        QCOMPARE(chat()->displayText(),
+                 QString::fromUtf8("自分の気持ち(うれしい！)を伝えました\r\n太郎> hello\r\n"));
     }
 
     void ownLinesFitWhatAPartnerShows()

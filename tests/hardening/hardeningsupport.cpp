@@ -15,8 +15,7 @@ namespace {
 qint64 statusKb(const QByteArray &key)
 {
     QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
+    if (!f.open(QIODevice::ReadOnly)) return 0;
     for (const QByteArray &line : f.readAll().split('\n')) {
         if (line.startsWith(key)) return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
     }
@@ -62,15 +61,14 @@ sockaddr_in socketAddress(const QHostAddress &address, quint16 port)
 int openConnection(const QHostAddress &from, const QHostAddress &to, quint16 port, int timeoutMs)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0)
-        return -1;
+    if (fd < 0) return -1;
     timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     const sockaddr_in local = socketAddress(from, 0);
     const sockaddr_in remote = socketAddress(to, port);
-    if (::bind(fd, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0
-        || ::connect(fd, reinterpret_cast<const sockaddr *>(&remote), sizeof remote) != 0) {
+    if (::bind(fd, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0 ||
+        ::connect(fd, reinterpret_cast<const sockaddr *>(&remote), sizeof remote) != 0) {
         ::close(fd);
         return -1;
     }
@@ -90,7 +88,8 @@ Background::~Background()
     m_thread.join();
 }
 
-void openAndClose(const QHostAddress &from, const QHostAddress &to, quint16 port, int count, FloodResult &result)
+void openAndClose(const QHostAddress &from, const QHostAddress &to, quint16 port, int count,
+                  FloodResult &result)
 {
     for (int i = 0; i < count; ++i) {
         const int fd = openConnection(from, to, port);
@@ -114,10 +113,9 @@ void sendAll(const QHostAddress &from, const QHostAddress &to, quint16 port, con
     ++result.accepted;
     qsizetype at = 0;
     while (at < bytes.size()) {
-        const ssize_t n = ::send(fd, bytes.constData() + at, size_t(qMin<qsizetype>(65536, bytes.size() - at)),
-                                 MSG_NOSIGNAL);
-        if (n <= 0)
-            break; // closed or reset by the client, or the time limit
+        const ssize_t n = ::send(fd, bytes.constData() + at,
+                                 size_t(qMin<qsizetype>(65536, bytes.size() - at)), MSG_NOSIGNAL);
+        if (n <= 0) break; // closed or reset by the client, or the time limit
         at += n;
     }
     result.sent = at;

@@ -26,9 +26,9 @@ QByteArray noise(qsizetype size, quint32 seed);
 int openConnection(const QHostAddress &from, const QHostAddress &to, quint16 port, int timeoutMs = 20000);
 
 struct FloodResult {
-    int accepted = 0;  // connections that were taken
-    int refused = 0;   // connections turned away
-    qint64 sent = 0;   // bytes the client took
+    int accepted = 0; // connections that were taken
+    int refused = 0;  // connections turned away
+    qint64 sent = 0;  // bytes the client took
 };
 
 // Runs `work` on its own thread; done() turns true when it returned.
@@ -44,7 +44,8 @@ private:
 };
 
 // Opens and closes `count` connections in a row.
-void openAndClose(const QHostAddress &from, const QHostAddress &to, quint16 port, int count, FloodResult &result);
+void openAndClose(const QHostAddress &from, const QHostAddress &to, quint16 port, int count,
+                  FloodResult &result);
 // Sends `bytes` over one connection in pieces of at most 64 KiB, then closes it.
 void sendAll(const QHostAddress &from, const QHostAddress &to, quint16 port, const QByteArray &bytes,
              FloodResult &result);

@@ -50,23 +50,28 @@ private:
     }
     void fail(const QByteArray &got)
     {
-        if (m_failure.isEmpty())
-            m_failure = QByteArray::number(m_step) + ": " + got.left(80);
+        if (m_failure.isEmpty()) m_failure = QByteArray::number(m_step) + ": " + got.left(80);
     }
     void onMessage(const QByteArray &m)
     {
-        if (m_kind == Silent || done())
-            return;
+        if (m_kind == Silent || done()) return;
         if (m_kind == Garbage) {
-            if (m_step++ == 0)
-                send(hardening::noise(4096, quint32(m_n)));
+            if (m_step++ == 0) send(hardening::noise(4096, quint32(m_n)));
             return;
         }
         switch (m_step++) {
-        case 0: m == "SRV 099" ? send("SRV 100") : fail(m); break;
-        case 1: m == "SRV 500" ? send("SRV 110" + m_address) : fail(m); break;
-        case 2: m == "SRV 510" ? send("SRV 120" + sjis("○m") + QByteArray::number(m_n)) : fail(m); break;
-        case 3: m == "SRV 520" ? send("SRV 130" + sjis("負荷試験")) : fail(m); break;
+        case 0:
+            m == "SRV 099" ? send("SRV 100") : fail(m);
+            break;
+        case 1:
+            m == "SRV 500" ? send("SRV 110" + m_address) : fail(m);
+            break;
+        case 2:
+            m == "SRV 510" ? send("SRV 120" + sjis("○m") + QByteArray::number(m_n)) : fail(m);
+            break;
+        case 3:
+            m == "SRV 520" ? send("SRV 130" + sjis("負荷試験")) : fail(m);
+            break;
         default:
             if (m.startsWith("SRV 530")) {
                 m_list << m.mid(7);
@@ -111,20 +116,24 @@ private Q_SLOTS:
             const Dialogue::Kind kind =
                 i % 20 == 7 ? Dialogue::Garbage : (i % 4 == 1 ? Dialogue::Silent : Dialogue::Member);
             auto *d = new Dialogue(kind, 2 + i, &owner);
-            if (kind == Dialogue::Member)
-                members << d;
+            if (kind == Dialogue::Member) members << d;
         }
         QCOMPARE(kClients - members.size(), kSilent + kGarbage);
         const qint64 before = hardening::residentKb();
-        const bool allEnded = waitFor([&] {
-            return std::all_of(members.begin(), members.end(), [](Dialogue *d) { return d->done() || d->failed(); });
-        }, kClientLimitMs + 5000);
+        const bool allEnded = waitFor(
+            [&] {
+                return std::all_of(members.begin(), members.end(),
+                                   [](Dialogue *d) { return d->done() || d->failed(); });
+            },
+            kClientLimitMs + 5000);
         if (!allEnded) {
             QStringList stuck;
             for (Dialogue *d : members)
                 if (!d->done() && !d->failed())
-                    stuck << QString::fromLatin1(d->address()) + QStringLiteral("@") + QString::number(d->step());
-            QFAIL(qPrintable(QStringLiteral("%1 unfinished: ").arg(stuck.size()) + stuck.mid(0, 10).join(QLatin1Char(' '))));
+                    stuck << QString::fromLatin1(d->address()) + QStringLiteral("@") +
+                                 QString::number(d->step());
+            QFAIL(qPrintable(QStringLiteral("%1 unfinished: ").arg(stuck.size()) +
+                             stuck.mid(0, 10).join(QLatin1Char(' '))));
         }
 
         qint64 slowest = 0;
@@ -137,9 +146,10 @@ private Q_SLOTS:
                      d->address().constData());
         }
         QCOMPARE(server.members().size(), members.size());
-        qInfo("hardening: directory %d members registered and listed beside %d silent and %d garbage clients, "
-              "slowest %lld ms, rss growth %lld kB",
-              int(members.size()), kSilent, kGarbage, slowest, hardening::residentKb() - before);
+        qInfo(
+            "hardening: directory %d members registered and listed beside %d silent and %d garbage clients, "
+            "slowest %lld ms, rss growth %lld kB",
+            int(members.size()), kSilent, kGarbage, slowest, hardening::residentKb() - before);
     }
 };
 

@@ -21,7 +21,7 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 constexpr int kChatLines = 300; // even cut to the line cap, more than the display keeps
-constexpr int kPosts = 24; // 1.4 million characters: more than the window keeps
+constexpr int kPosts = 24;      // 1.4 million characters: more than the window keeps
 
 // Numbered first, so each can be told apart.
 QString bigLine(int i)

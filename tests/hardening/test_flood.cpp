@@ -46,8 +46,7 @@ private Q_SLOTS:
         QVERIFY(waitFor([&] { return listensOn(*a, 1200) && listensOn(*a, 1205); }));
         // Questions the noise might raise are answered "no" at once.
         connect(&a->desktop(), &UiDesktop::yesNoShown, this, [&a] {
-            if (YesNoWindow *w = a->desktop().yesNoWindow())
-                QTimer::singleShot(0, w, [w] { answerNo(w); });
+            if (YesNoWindow *w = a->desktop().yesNoWindow()) QTimer::singleShot(0, w, [w] { answerNo(w); });
         });
         // A timer of the client's own period on the client's thread: while it
         // ticks, so do Timer1 and Timer2, which share the thread's event loop.
@@ -72,7 +71,8 @@ private Q_SLOTS:
                 Background sender([&] { sendAll(stranger, loopback(2), port, bytes, flood); });
                 QVERIFY(waitFor([&] { return sender.done(); }, 60000));
                 // The client's timers still tick once the noise has been taken.
-                QVERIFY2(waitFor([&] { return ticks > ticksBefore; }, 5000), "Timer1 stood still after the flood");
+                QVERIFY2(waitFor([&] { return ticks > ticksBefore; }, 5000),
+                         "Timer1 stood still after the flood");
             }
             QVERIFY(waitFor([&] { return listensOn(*a, port); }, 10000));
             {
@@ -81,7 +81,8 @@ private Q_SLOTS:
             }
             QVERIFY(waitFor([&] { return listensOn(*a, port); }, 10000));
             const qint64 growth = residentKb() - before;
-            qInfo("hardening: port %u flood %lld bytes taken, %d/%d connections taken/refused, rss growth %lld kB, "
+            qInfo("hardening: port %u flood %lld bytes taken, %d/%d connections taken/refused, rss growth "
+                  "%lld kB, "
                   "longest pause of a 100 ms timer %lld ms",
                   port, flood.sent, churn.accepted, churn.refused, growth, longestGapMs);
             QCOMPARE(flood.accepted, 1);
@@ -141,9 +142,10 @@ private Q_SLOTS:
         }
         QVERIFY(waitFor([&] { return !ft->receiving() && !ft->busy(); }, 30000));
         const qint64 growth = residentKb() - before;
-        qInfo("hardening: port 1201 %d/%d stranger connections taken/refused, stranger flood %lld bytes taken, "
-              "partner flood %lld bytes taken, rss growth %lld kB",
-              churn.accepted, churn.refused, strangerFlood.sent, partnerFlood.sent, growth);
+        qInfo(
+            "hardening: port 1201 %d/%d stranger connections taken/refused, stranger flood %lld bytes taken, "
+            "partner flood %lld bytes taken, rss growth %lld kB",
+            churn.accepted, churn.refused, strangerFlood.sent, partnerFlood.sent, growth);
         QCOMPARE(readFile(host.desk.nextSave), bytes.left((lastBlock + 1) * 1024));
         QVERIFY(!QFile::exists(QDir(dir.path()).filePath(transfer::FileTransfer::kTempFileName)));
         QVERIFY2(growth < kMaxGrowthKb, qPrintable(QString::number(growth)));
@@ -174,7 +176,8 @@ private Q_SLOTS:
             Background opener([&] { openAndClose(loopback(7), loopback(5), 1202, kConnections, churn); });
             QVERIFY(waitFor([&] { return opener.done(); }, 60000));
         }
-        qInfo("hardening: port 1202 %d/%d connections taken/refused after the partner", churn.accepted, churn.refused);
+        qInfo("hardening: port 1202 %d/%d connections taken/refused after the partner", churn.accepted,
+              churn.refused);
         QVERIFY(link.listen());
         QCOMPARE(link.endpoint().state(), int(Endpoint::Listening));
     }

@@ -21,10 +21,12 @@ const QByteArray kHello = "con 100Wez ver 0.32 R1010";
 // Reads until `part` arrived; false when the deadline passed first.
 bool readUntil(QTcpSocket &s, QByteArray &got, const QByteArray &part, int ms = 5000)
 {
-    return waitFor([&] {
-        got += s.readAll();
-        return got.contains(part);
-    }, ms);
+    return waitFor(
+        [&] {
+            got += s.readAll();
+            return got.contains(part);
+        },
+        ms);
 }
 
 void send(QTcpSocket &s, const QByteArray &bytes)
@@ -32,7 +34,6 @@ void send(QTcpSocket &s, const QByteArray &bytes)
     s.write(bytes);
     s.flush();
 }
-
 
 } // namespace
 
@@ -76,8 +77,7 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        if (YesNoWindow *w = m_client->desktop().yesNoWindow())
-            w->close();
+        if (YesNoWindow *w = m_client->desktop().yesNoWindow()) w->close();
         m_client.reset();
     }
 
@@ -92,10 +92,10 @@ private Q_SLOTS:
             raw.connectToHost(loopback(2), 1200);
             QVERIFY(raw.waitForConnected(3000));
             // Taken by the client, not only queued by the system.
-            QVERIFY2(waitFor([&] { return client().core().winsock1().state() == Endpoint::Connected; }), name.constData());
+            QVERIFY2(waitFor([&] { return client().core().winsock1().state() == Endpoint::Connected; }),
+                     name.constData());
             QByteArray got;
-            if (step >= 1)
-                QVERIFY2(readUntil(raw, got, kHello), name.constData());
+            if (step >= 1) QVERIFY2(readUntil(raw, got, kHello), name.constData());
             if (step == 2) {
                 // The caller hangs up while asked: the question goes with it, and nothing opens.
                 bool asked = false;
@@ -112,7 +112,8 @@ private Q_SLOTS:
                 onQuestion(client(), answerYes);
                 send(raw, sjis("con 500花子"));
                 QVERIFY2(readUntil(raw, got, "con 110"), name.constData());
-                QVERIFY2(waitFor([&] { return windows(client()).chatWindow() != nullptr; }), name.constData());
+                QVERIFY2(waitFor([&] { return windows(client()).chatWindow() != nullptr; }),
+                         name.constData());
             }
             raw.abort();
             if (step == 3) {
@@ -136,7 +137,8 @@ private Q_SLOTS:
         setIpBox(client(), loopback(3).toString());
         for (int step = 0; step < 3; ++step) {
             const QByteArray name = "step " + QByteArray::number(step);
-            QVERIFY2(waitFor([&] { return client().entranceWindow()->button(2)->isEnabled(); }), name.constData());
+            QVERIFY2(waitFor([&] { return client().entranceWindow()->button(2)->isEnabled(); }),
+                     name.constData());
             click(client().entranceWindow(), "Command2");
             QVERIFY2(partner.waitForNewConnection(5000), name.constData());
             std::unique_ptr<QTcpSocket> raw(partner.nextPendingConnection());
@@ -147,7 +149,8 @@ private Q_SLOTS:
             }
             if (step == 2) {
                 send(*raw, "con 110");
-                QVERIFY2(waitFor([&] { return windows(client()).chatWindow() != nullptr; }), name.constData());
+                QVERIFY2(waitFor([&] { return windows(client()).chatWindow() != nullptr; }),
+                         name.constData());
             }
             raw->abort();
             settled(name.constData());
@@ -164,11 +167,13 @@ private Q_SLOTS:
         setIpBox(client(), loopback(3).toString());
         for (int step = 0; step < 3; ++step) {
             const QByteArray name = "step " + QByteArray::number(step);
-            QVERIFY2(waitFor([&] { return client().entranceWindow()->button(4)->isEnabled(); }), name.constData());
+            QVERIFY2(waitFor([&] { return client().entranceWindow()->button(4)->isEnabled(); }),
+                     name.constData());
             click(client().entranceWindow(), "Command4");
             PostWindow *post = windows(client()).messagePostWindow();
             QVERIFY2(post, name.constData());
-            child<QPlainTextEdit>(post, "Text1")->setPlainText(QStringLiteral("hello ") + QString::fromLatin1(name));
+            child<QPlainTextEdit>(post, "Text1")
+                ->setPlainText(QStringLiteral("hello ") + QString::fromLatin1(name));
             click(post, "Command1");
             QVERIFY2(partner.waitForNewConnection(5000), name.constData());
             std::unique_ptr<QTcpSocket> raw(partner.nextPendingConnection());
@@ -177,8 +182,7 @@ private Q_SLOTS:
                 send(*raw, kHello);
                 QVERIFY2(readUntil(*raw, got, "hello " + name), name.constData());
             }
-            if (step == 2)
-                send(*raw, "con 020");
+            if (step == 2) send(*raw, "con 020");
             if (step == 2)
                 QVERIFY2(waitFor([&] { return !windows(client()).messagePostWindow(); }), name.constData());
             raw->abort();
@@ -186,8 +190,7 @@ private Q_SLOTS:
             QVERIFY(!QTest::currentTestFailed());
             // The post went out at most once.
             QVERIFY2(got.count("con 010") <= 1, got.constData());
-            if (PostWindow *left = windows(client()).messagePostWindow())
-                left->close();
+            if (PostWindow *left = windows(client()).messagePostWindow()) left->close();
         }
         quietAfterwards();
     }

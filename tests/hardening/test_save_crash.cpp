@@ -50,7 +50,8 @@ private Q_SLOTS:
             else if (now == a || now == b)
                 ++sawNew;
             else
-                QFAIL(qPrintable(QStringLiteral("round %1: %2 bytes, neither version").arg(round).arg(now.size())));
+                QFAIL(qPrintable(
+                    QStringLiteral("round %1: %2 bytes, neither version").arg(round).arg(now.size())));
         }
         // Anything the killed saves left beside the file.
         const QStringList litter =

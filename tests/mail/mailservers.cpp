@@ -88,8 +88,7 @@ if __name__ == '__main__':
 quint16 freePort(const QHostAddress &host)
 {
     QTcpServer probe;
-    if (!probe.listen(host, 0))
-        return 0;
+    if (!probe.listen(host, 0)) return 0;
     return probe.serverPort();
 }
 
@@ -106,8 +105,7 @@ bool waitGreeting(const QHostAddress &host, quint16 port, const QByteArray &pref
 {
     QDeadlineTimer deadline(15000);
     while (!deadline.hasExpired()) {
-        if (process.state() == QProcess::NotRunning)
-            return false;
+        if (process.state() == QProcess::NotRunning) return false;
         QTcpSocket s;
         s.connectToHost(host, port);
         if (s.waitForConnected(500)) {
@@ -116,8 +114,7 @@ bool waitGreeting(const QHostAddress &host, quint16 port, const QByteArray &pref
                 line += s.readAll();
             s.write("QUIT\r\n");
             s.waitForBytesWritten(500);
-            if (line.startsWith(prefix))
-                return true;
+            if (line.startsWith(prefix)) return true;
         }
         QThread::msleep(50);
     }
@@ -126,8 +123,7 @@ bool waitGreeting(const QHostAddress &host, quint16 port, const QByteArray &pref
 
 bool chownTree(const QString &path, uint uid, uint gid)
 {
-    if (::chown(QFile::encodeName(path).constData(), uid, gid) != 0)
-        return false;
+    if (::chown(QFile::encodeName(path).constData(), uid, gid) != 0) return false;
     QDir dir(path);
     for (const QString &entry : dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
         const QString child = dir.filePath(entry);
@@ -163,13 +159,12 @@ MailServers::~MailServers()
 
 QString MailServers::unavailableReason()
 {
-    if (::geteuid() != 0)
-        return QStringLiteral("the mail servers need root to run as the mail user");
-    if (!::getpwnam("mail"))
-        return QStringLiteral("no mail user");
+    if (::geteuid() != 0) return QStringLiteral("the mail servers need root to run as the mail user");
+    if (!::getpwnam("mail")) return QStringLiteral("no mail user");
     for (const char *tool : {"/usr/sbin/dovecot", "/usr/bin/setpriv", "/usr/bin/python3"})
         if (!QFile::exists(QString::fromLatin1(tool)))
-            return QStringLiteral("missing ") + QString::fromLatin1(tool) + QStringLiteral(" (run scripts/install-deps)");
+            return QStringLiteral("missing ") + QString::fromLatin1(tool) +
+                   QStringLiteral(" (run scripts/install-deps)");
     return {};
 }
 
@@ -182,21 +177,19 @@ bool MailServers::addUser(const QString &user, const QString &password)
 {
     const QString h = home(user);
     for (const char *sub : {"cur", "new", "tmp"})
-        if (!QDir().mkpath(h + QStringLiteral("/Maildir/") + QLatin1String(sub)))
-            return false;
-    if (!chownTree(h, m_uid, m_gid))
-        return false;
+        if (!QDir().mkpath(h + QStringLiteral("/Maildir/") + QLatin1String(sub))) return false;
+    if (!chownTree(h, m_uid, m_gid)) return false;
     QFile users(m_dir.filePath(QStringLiteral("users")));
-    if (!users.open(QIODevice::Append))
-        return false;
-    const QString line = QStringLiteral("%1:{PLAIN}%2:%3:%4::%5::\n").arg(user, password).arg(m_uid).arg(m_gid).arg(h);
+    if (!users.open(QIODevice::Append)) return false;
+    const QString line =
+        QStringLiteral("%1:{PLAIN}%2:%3:%4::%5::\n").arg(user, password).arg(m_uid).arg(m_gid).arg(h);
     return users.write(line.toUtf8()) > 0;
 }
 
 bool MailServers::start(QString *why)
 {
-    return startDovecot(why) && startSmtp(m_smtp, m_smtpPort, false, why)
-        && startSmtp(m_authSmtp, m_authSmtpPort, true, why);
+    return startDovecot(why) && startSmtp(m_smtp, m_smtpPort, false, why) &&
+           startSmtp(m_authSmtp, m_authSmtpPort, true, why);
 }
 
 bool MailServers::startDovecot(QString *why)
@@ -271,9 +264,11 @@ bool MailServers::startSmtp(QProcess &process, quint16 &port, bool login, QStrin
     env.insert(QStringLiteral("PYTHONDONTWRITEBYTECODE"), QStringLiteral("1"));
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setStandardOutputFile(dir + (login ? QStringLiteral("/smtp-login.out") : QStringLiteral("/smtp.out")));
+    process.setStandardOutputFile(dir +
+                                  (login ? QStringLiteral("/smtp-login.out") : QStringLiteral("/smtp.out")));
     QStringList args = {QStringLiteral("--reuid=%1").arg(m_uid), QStringLiteral("--regid=%1").arg(m_gid),
-                        QStringLiteral("--clear-groups"), QStringLiteral("/usr/bin/python3"), QStringLiteral("-m")};
+                        QStringLiteral("--clear-groups"), QStringLiteral("/usr/bin/python3"),
+                        QStringLiteral("-m")};
     if (login)
         args << QStringLiteral("wezsink") << m_host.toString() << QString::number(port)
              << dir + QStringLiteral("/home") << dir + QStringLiteral("/users");
@@ -291,8 +286,7 @@ bool MailServers::startSmtp(QProcess &process, quint16 &port, bool login, QStrin
 
 void MailServers::stopProcess(QProcess &process)
 {
-    if (process.state() == QProcess::NotRunning)
-        return;
+    if (process.state() == QProcess::NotRunning) return;
     process.terminate(); // SIGTERM to its process id
     if (!process.waitForFinished(10000)) {
         process.kill();
@@ -326,10 +320,10 @@ bool MailServers::deliver(const QString &user, const QByteArray &raw)
 {
     QByteArray lf = raw;
     lf.replace("\r\n", "\n");
-    const QString name = QStringLiteral("%1.T%2.wez").arg(QDateTime::currentSecsSinceEpoch()).arg(++m_sequence);
+    const QString name =
+        QStringLiteral("%1.T%2.wez").arg(QDateTime::currentSecsSinceEpoch()).arg(++m_sequence);
     const QString box = home(user) + QStringLiteral("/Maildir/");
-    if (!testsupport::writeFile(box + QStringLiteral("tmp/") + name, lf))
-        return false;
+    if (!testsupport::writeFile(box + QStringLiteral("tmp/") + name, lf)) return false;
     if (::chown(QFile::encodeName(box + QStringLiteral("tmp/") + name).constData(), m_uid, m_gid) != 0)
         return false;
     return QFile::rename(box + QStringLiteral("tmp/") + name, box + QStringLiteral("new/") + name);
@@ -338,14 +332,14 @@ bool MailServers::deliver(const QString &user, const QByteArray &raw)
 int MailServers::storedCount(const QString &user) const
 {
     const QString box = home(user) + QStringLiteral("/Maildir/");
-    return int(QDir(box + QStringLiteral("new")).entryList(QDir::Files).size()
-               + QDir(box + QStringLiteral("cur")).entryList(QDir::Files).size());
+    return int(QDir(box + QStringLiteral("new")).entryList(QDir::Files).size() +
+               QDir(box + QStringLiteral("cur")).entryList(QDir::Files).size());
 }
 
 QString MailServers::log() const
 {
-    return QString::fromUtf8(testsupport::readFile(m_dir.filePath(QStringLiteral("dovecot.log")))
-                             + testsupport::readFile(m_dir.filePath(QStringLiteral("dovecot.out")))
-                             + testsupport::readFile(m_dir.filePath(QStringLiteral("smtp.out")))
-                             + testsupport::readFile(m_dir.filePath(QStringLiteral("smtp-login.out"))));
+    return QString::fromUtf8(testsupport::readFile(m_dir.filePath(QStringLiteral("dovecot.log"))) +
+                             testsupport::readFile(m_dir.filePath(QStringLiteral("dovecot.out"))) +
+                             testsupport::readFile(m_dir.filePath(QStringLiteral("smtp.out"))) +
+                             testsupport::readFile(m_dir.filePath(QStringLiteral("smtp-login.out"))));
 }

@@ -71,7 +71,8 @@ void TestMailMessages::encodedWords_data()
         << QByteArray("=?iso-8859-1?q?caf=E9_au_lait?=") << QString::fromUtf8("café au lait");
     QTest::newRow("unknown charset falls back")
         << QByteArray("=?x-nonsense?B?5pel?=") << QString::fromUtf8("日");
-    QTest::newRow("unfinished word stays text") << QByteArray("=?UTF-8?B?5pel") << QStringLiteral("=?UTF-8?B?5pel");
+    QTest::newRow("unfinished word stays text")
+        << QByteArray("=?UTF-8?B?5pel") << QStringLiteral("=?UTF-8?B?5pel");
     QTest::newRow("word with a blank is not a word")
         << QByteArray("=?UTF-8?Q?a b?=") << QStringLiteral("=?UTF-8?Q?a b?=");
     QTest::newRow("utf-8 label on shift_jis bytes")
@@ -91,18 +92,25 @@ void TestMailMessages::encodedWords()
 void TestMailMessages::jisVendorAndKana()
 {
     // NEC row 13 and the NEC-selected IBM rows exist only in code page 932.
-    QCOMPARE(mailtext::decodeCharset(QByteArray("\x1b$B-!-5-6|b\x1b(B"), "iso-2022-jp"), QString::fromUtf8("①ⅠⅡ髙"));
+    QCOMPARE(mailtext::decodeCharset(QByteArray("\x1b$B-!-5-6|b\x1b(B"), "iso-2022-jp"),
+             QString::fromUtf8("①ⅠⅡ髙"));
     QCOMPARE(mailtext::decodeCharset(QByteArray("\x1b(I1\x1b(Bx"), "ISO-2022-JP"), QString::fromUtf8("ｱx"));
-    QCOMPARE(mailtext::decodeCharset(QByteArray("a\x0e" "1\x0f" "b"), "iso-2022-jp"), QString::fromUtf8("aｱb"));
+    QCOMPARE(mailtext::decodeCharset(QByteArray("a\x0e"
+                                                "1\x0f"
+                                                "b"),
+                                     "iso-2022-jp"),
+             QString::fromUtf8("aｱb"));
     QCOMPARE(cp932::decode(QByteArray("\xfb\xfc\xee\xe0")), QString::fromUtf8("髙髙"));
     QCOMPARE(mailtext::decodeCharset(QByteArray("\x87\x40\x87\x55"), "x-sjis"), QString::fromUtf8("①Ⅱ"));
     // JIS X 0212 has no code page 932 form: each character becomes one "?".
-    QCOMPARE(mailtext::decodeCharset(QByteArray("\x1b$(D\x22\x2f\x1b(Bz"), "iso-2022-jp-1"), QStringLiteral("?z"));
+    QCOMPARE(mailtext::decodeCharset(QByteArray("\x1b$(D\x22\x2f\x1b(Bz"), "iso-2022-jp-1"),
+             QStringLiteral("?z"));
 }
 
 void TestMailMessages::lineEnds()
 {
-    QCOMPARE(mailtext::crlf(QStringLiteral("a\nb\rc\r\nd\n\re")), QStringLiteral("a\r\nb\r\nc\r\nd\r\n\r\ne"));
+    QCOMPARE(mailtext::crlf(QStringLiteral("a\nb\rc\r\nd\n\re")),
+             QStringLiteral("a\r\nb\r\nc\r\nd\r\n\r\ne"));
     const QByteArray lfOnly("Subject: x\n\nline 1\nline 2\n\n");
     QCOMPARE(mailmime::readMessage(lfOnly)->body, QStringLiteral("line 1\r\nline 2"));
 }
@@ -111,15 +119,14 @@ void TestMailMessages::composeReadsBack()
 {
     const QString subject = QString::fromUtf8("Wez Mail form 山田①");
     const QString body = QString::fromUtf8("こんにちは\n.\n..\nⅡ髙 ～\r\nend");
-    const QByteArray raw = mailmime::composeMessage(QStringLiteral("alice@wez.test"), QStringLiteral("bob@wez.test"),
-                                                    subject, body, QDateTime::currentDateTime());
+    const QByteArray raw =
+        mailmime::composeMessage(QStringLiteral("alice@wez.test"), QStringLiteral("bob@wez.test"), subject,
+                                 body, QDateTime::currentDateTime());
     // Every line ends in CR LF, or SMTP dot-stuffing would miss a lone ".".
     QVERIFY(!raw.isEmpty());
     for (qsizetype i = 0; i < raw.size(); ++i) {
-        if (raw.at(i) == '\n')
-            QVERIFY2(i > 0 && raw.at(i - 1) == '\r', "bare LF");
-        if (raw.at(i) == '\r')
-            QVERIFY2(i + 1 < raw.size() && raw.at(i + 1) == '\n', "bare CR");
+        if (raw.at(i) == '\n') QVERIFY2(i > 0 && raw.at(i - 1) == '\r', "bare LF");
+        if (raw.at(i) == '\r') QVERIFY2(i + 1 < raw.size() && raw.at(i + 1) == '\n', "bare CR");
     }
     QVERIFY(raw.contains("Subject: Wez Mail form =?"));
     QVERIFY(raw.contains("charset=utf-8"));
@@ -132,8 +139,8 @@ void TestMailMessages::composeReadsBack()
     QCOMPARE(fields->body, mailtext::crlf(body));
 
     const QByteArray ascii = mailmime::composeMessage(QStringLiteral("a@b"), QStringLiteral("c@d"),
-                                                      QStringLiteral("Wez Mail form Bob"), QStringLiteral("hi"),
-                                                      QDateTime::currentDateTime());
+                                                      QStringLiteral("Wez Mail form Bob"),
+                                                      QStringLiteral("hi"), QDateTime::currentDateTime());
     QVERIFY(ascii.contains("Subject: Wez Mail form Bob\r\n"));
     QCOMPARE(mailmime::readMessage(ascii)->body, QStringLiteral("hi"));
 }
@@ -146,14 +153,14 @@ void TestMailMessages::malformedInputStaysSafe()
         QByteArray("\x1b$B"),
         QByteArray("Subject: =?ISO-2022-JP?B?GyRC?=\r\n\r\n\x1b$B$"),
         QByteArray("Content-Type: multipart/mixed; boundary=x\r\n\r\n--x\r\n--x\r\n--x--"),
-        QByteArray("Content-Type: text/plain; charset=\"\"\r\nContent-Transfer-Encoding: base64\r\n\r\n!!!=="),
+        QByteArray(
+            "Content-Type: text/plain; charset=\"\"\r\nContent-Transfer-Encoding: base64\r\n\r\n!!!=="),
         QByteArray("Subject: ") + QByteArray(200000, '=') + "?",
         QByteArray(1000, '\0'),
     };
     for (const QByteArray &raw : odd) {
         const auto fields = mailmime::readMessage(raw);
-        if (fields)
-            QCOMPARE(mailmime::mailLines(*fields).size(), 3);
+        if (fields) QCOMPARE(mailmime::mailLines(*fields).size(), 3);
     }
     // A header is cut at a bound instead of growing without end.
     QVERIFY(mailtext::decodeHeader(QByteArray(1 << 20, 'x')).size() <= 64 * 1024);
@@ -167,14 +174,21 @@ void TestMailMessages::serverFields_data()
     QTest::addColumn<bool>("tls");
     const int smtp = int(MailProtocol::Smtp);
     const int pop3 = int(MailProtocol::Pop3);
-    QTest::newRow("bare smtp") << "mail.example.jp" << smtp << QByteArray("smtp://mail.example.jp:25") << false;
-    QTest::newRow("bare pop3") << " pop.example.jp " << pop3 << QByteArray("pop3://pop.example.jp:110") << false;
+    QTest::newRow("bare smtp") << "mail.example.jp" << smtp << QByteArray("smtp://mail.example.jp:25")
+                               << false;
+    QTest::newRow("bare pop3") << " pop.example.jp " << pop3 << QByteArray("pop3://pop.example.jp:110")
+                               << false;
     QTest::newRow("host:port") << "127.0.0.5:2525" << smtp << QByteArray("smtp://127.0.0.5:2525") << false;
-    QTest::newRow("465 is tls") << "mail.example.jp:465" << smtp << QByteArray("smtps://mail.example.jp:465") << true;
-    QTest::newRow("995 is tls") << "pop.example.jp:995" << pop3 << QByteArray("pop3s://pop.example.jp:995") << true;
-    QTest::newRow("smtps url") << "SMTPS://mail.example.jp" << smtp << QByteArray("smtps://mail.example.jp:465") << true;
-    QTest::newRow("pop3 url with port") << "pop3://p.example.jp:1110/" << pop3 << QByteArray("pop3://p.example.jp:1110") << false;
-    QTest::newRow("explicit scheme wins") << "smtp://m.example.jp:465" << smtp << QByteArray("smtp://m.example.jp:465") << false;
+    QTest::newRow("465 is tls") << "mail.example.jp:465" << smtp << QByteArray("smtps://mail.example.jp:465")
+                                << true;
+    QTest::newRow("995 is tls") << "pop.example.jp:995" << pop3 << QByteArray("pop3s://pop.example.jp:995")
+                                << true;
+    QTest::newRow("smtps url") << "SMTPS://mail.example.jp" << smtp
+                               << QByteArray("smtps://mail.example.jp:465") << true;
+    QTest::newRow("pop3 url with port")
+        << "pop3://p.example.jp:1110/" << pop3 << QByteArray("pop3://p.example.jp:1110") << false;
+    QTest::newRow("explicit scheme wins")
+        << "smtp://m.example.jp:465" << smtp << QByteArray("smtp://m.example.jp:465") << false;
     QTest::newRow("ipv6") << "[::1]:2525" << smtp << QByteArray("smtp://[::1]:2525") << false;
     QTest::newRow("empty") << "  " << smtp << QByteArray() << false;
     QTest::newRow("wrong scheme") << "pop3://p.example.jp" << smtp << QByteArray() << false;
@@ -194,8 +208,7 @@ void TestMailMessages::serverFields()
     QCOMPARE(a.valid, !url.isEmpty());
     QCOMPARE(a.url, url);
     QCOMPARE(a.implicitTls, tls);
-    if (!a.valid)
-        QVERIFY(!a.error.isEmpty());
+    if (!a.valid) QVERIFY(!a.error.isEmpty());
 }
 
 namespace {
@@ -218,7 +231,10 @@ public:
             QThread::msleep(5);
         return {true, 7, {}};
     }
-    SaveResult saveMessages(const QString &, const QString &, const QString &, int, int) override { return {}; }
+    SaveResult saveMessages(const QString &, const QString &, const QString &, int, int) override
+    {
+        return {};
+    }
     std::optional<QStringList> readMail(const QString &) override { return std::nullopt; }
     void abort() override { aborted = true; }
 };

@@ -45,8 +45,7 @@ std::unique_ptr<CurlMailService> TestMailServers::service(int transferMs)
 
 void TestMailServers::initTestCase()
 {
-    if (const QString why = MailServers::unavailableReason(); !why.isEmpty())
-        QSKIP(qPrintable(why));
+    if (const QString why = MailServers::unavailableReason(); !why.isEmpty()) QSKIP(qPrintable(why));
     m_servers = std::make_unique<MailServers>();
     for (const char *user : {"bob", "carol", "dave", "erin"})
         QVERIFY(m_servers->addUser(QString::fromLatin1(user), QStringLiteral("pw-") + QLatin1String(user)));
@@ -59,24 +58,27 @@ void TestMailServers::sendThenFetchBack()
     auto mail = service();
     const QString subject = QString::fromUtf8("Wez Mail form 山田①");
     const QString body = QString::fromUtf8("こんにちは Ⅱ髙\n.\n二行目\n");
-    QCOMPARE(mail->sendMail(m_servers->smtpServer(), QStringLiteral("bob@wez.test"), QStringLiteral("alice@wez.test"),
-                            subject, body, QStringLiteral("bob"), QStringLiteral("pw-bob")),
+    QCOMPARE(mail->sendMail(m_servers->smtpServer(), QStringLiteral("bob@wez.test"),
+                            QStringLiteral("alice@wez.test"), subject, body, QStringLiteral("bob"),
+                            QStringLiteral("pw-bob")),
              QString());
     QCOMPARE(m_servers->storedCount(QStringLiteral("bob")), 1);
 
-    const StatResult stat = mail->statCount(m_servers->pop3Server(), QStringLiteral("bob"), QStringLiteral("pw-bob"));
+    const StatResult stat =
+        mail->statCount(m_servers->pop3Server(), QStringLiteral("bob"), QStringLiteral("pw-bob"));
     QVERIFY2(stat.ok, qPrintable(stat.error));
     QCOMPARE(stat.count, 1);
 
-    const SaveResult saved =
-        mail->saveMessages(m_servers->pop3Server(), QStringLiteral("bob"), QStringLiteral("pw-bob"), 1, stat.count);
+    const SaveResult saved = mail->saveMessages(m_servers->pop3Server(), QStringLiteral("bob"),
+                                                QStringLiteral("pw-bob"), 1, stat.count);
     QVERIFY2(saved.ok, qPrintable(saved.error));
     QCOMPARE(saved.files.size(), 1);
     QVERIFY(saved.files.first().startsWith(m_data.path() + QStringLiteral("/mailbox/")));
     const auto lines = mail->readMail(saved.files.first());
     QVERIFY(lines);
-    QCOMPARE(*lines, QStringList({QStringLiteral("Subject: ") + subject, QStringLiteral("From: alice@wez.test"),
-                                  QString::fromUtf8("Body: こんにちは Ⅱ髙\r\n.\r\n二行目")}));
+    QCOMPARE(*lines,
+             QStringList({QStringLiteral("Subject: ") + subject, QStringLiteral("From: alice@wez.test"),
+                          QString::fromUtf8("Body: こんにちは Ⅱ髙\r\n.\r\n二行目")}));
 }
 
 void TestMailServers::saveKeepsServerMailAndDoesNotRefetch()
@@ -133,7 +135,8 @@ void TestMailServers::handMadeMessagesThroughPop3()
 void TestMailServers::emptyMailbox()
 {
     auto mail = service();
-    const StatResult stat = mail->statCount(m_servers->pop3Server(), QStringLiteral("erin"), QStringLiteral("pw-erin"));
+    const StatResult stat =
+        mail->statCount(m_servers->pop3Server(), QStringLiteral("erin"), QStringLiteral("pw-erin"));
     QVERIFY2(stat.ok, qPrintable(stat.error));
     QCOMPARE(stat.count, 0);
     const SaveResult saved =
@@ -145,14 +148,16 @@ void TestMailServers::emptyMailbox()
 void TestMailServers::refusedRecipientShowsServerReply()
 {
     auto mail = service();
-    const QString error = mail->sendMail(m_servers->smtpServer(), QStringLiteral("refused@wez.test"),
-                                         QStringLiteral("alice@wez.test"), QStringLiteral("Wez Mail form A"),
-                                         QStringLiteral("hi"), QStringLiteral("bob"), QStringLiteral("pw-bob"));
+    const QString error =
+        mail->sendMail(m_servers->smtpServer(), QStringLiteral("refused@wez.test"),
+                       QStringLiteral("alice@wez.test"), QStringLiteral("Wez Mail form A"),
+                       QStringLiteral("hi"), QStringLiteral("bob"), QStringLiteral("pw-bob"));
     QVERIFY(error.contains(QStringLiteral("550 5.1.1 <refused@wez.test>: Recipient address rejected")));
     // Addresses that would smuggle SMTP commands never reach the server.
-    QVERIFY(!mail->sendMail(m_servers->smtpServer(), QStringLiteral("bob@wez.test>\r\nRCPT TO:<carol@wez.test"),
-                            QStringLiteral("alice@wez.test"), QStringLiteral("s"), QStringLiteral("b"), {}, {})
-                 .isEmpty());
+    QVERIFY(
+        !mail->sendMail(m_servers->smtpServer(), QStringLiteral("bob@wez.test>\r\nRCPT TO:<carol@wez.test"),
+                        QStringLiteral("alice@wez.test"), QStringLiteral("s"), QStringLiteral("b"), {}, {})
+             .isEmpty());
     QCOMPARE(m_servers->storedCount(QStringLiteral("carol")), 3);
 }
 
@@ -162,7 +167,8 @@ void TestMailServers::smtpLoginUsesPop3Account()
     const QString server = m_servers->loginSmtpServer();
     const auto send = [&](const QString &account, const QString &password) {
         return mail->sendMail(server, QStringLiteral("dave@wez.test"), QStringLiteral("carol@wez.test"),
-                              QStringLiteral("Wez Mail form C"), QStringLiteral("signed in"), account, password);
+                              QStringLiteral("Wez Mail form C"), QStringLiteral("signed in"), account,
+                              password);
     };
     const int before = m_servers->storedCount(QStringLiteral("dave"));
     QVERIFY(send({}, {}).contains(QStringLiteral("530")));
@@ -176,7 +182,8 @@ void TestMailServers::wrongPasswordFailsQuickly()
 {
     auto mail = service();
     for (int i = 0; i < 3; ++i) { // repeated failures are not slowed down either
-        const StatResult stat = mail->statCount(m_servers->pop3Server(), QStringLiteral("bob"), QStringLiteral("wrong"));
+        const StatResult stat =
+            mail->statCount(m_servers->pop3Server(), QStringLiteral("bob"), QStringLiteral("wrong"));
         QVERIFY(!stat.ok);
         QVERIFY2(stat.error.contains(QStringLiteral("-ERR")), qPrintable(stat.error));
     }
@@ -193,7 +200,8 @@ void TestMailServers::silentServerTimesOutWithoutFreezing()
     // Accepts connections and never greets: only the time limit ends the call.
     QTcpServer silent;
     QVERIFY(silent.listen(testsupport::loopback(26), 0));
-    const QString where = QStringLiteral("%1:%2").arg(silent.serverAddress().toString()).arg(silent.serverPort());
+    const QString where =
+        QStringLiteral("%1:%2").arg(silent.serverAddress().toString()).arg(silent.serverPort());
 
     MailRunner runner(std::shared_ptr<MailService>(service(1500)));
     int ticks = 0;
@@ -209,16 +217,17 @@ void TestMailServers::silentServerTimesOutWithoutFreezing()
                              [](QString) { QFAIL("a second call ran while the first was busy"); }));
     QVERIFY(waitFor([&] { return result.has_value(); }, 30000));
     QVERIFY(!result->ok);
-    QVERIFY2(result->error.contains(QStringLiteral("imeout")) || result->error.contains(QStringLiteral("timed out")),
+    QVERIFY2(result->error.contains(QStringLiteral("imeout")) ||
+                 result->error.contains(QStringLiteral("timed out")),
              qPrintable(result->error));
     QVERIFY(ticks > 5); // the event loop kept running during the call
     QVERIFY(!runner.busy());
 
     // Free again: the next call runs.
     std::optional<QString> sent;
-    QVERIFY(runner.sendMail(m_servers->smtpServer(), QStringLiteral("erin@wez.test"), QStringLiteral("bob@wez.test"),
-                            QStringLiteral("Wez Mail form B"), QStringLiteral("via the runner"), {}, {},
-                            [&](QString e) { sent = e; }));
+    QVERIFY(runner.sendMail(m_servers->smtpServer(), QStringLiteral("erin@wez.test"),
+                            QStringLiteral("bob@wez.test"), QStringLiteral("Wez Mail form B"),
+                            QStringLiteral("via the runner"), {}, {}, [&](QString e) { sent = e; }));
     QVERIFY(waitFor([&] { return sent.has_value(); }, 30000));
     QCOMPARE(*sent, QString());
     QCOMPARE(m_servers->storedCount(QStringLiteral("erin")), 1);
@@ -237,8 +246,9 @@ void TestMailServers::stoppedServerFailsQuickly()
     QVERIFY(!stat.error.isEmpty());
     const SaveResult saved = mail->saveMessages(pop3, QStringLiteral("bob"), QStringLiteral("pw-bob"), 1, 1);
     QVERIFY(!saved.ok);
-    const QString sent = mail->sendMail(smtp, QStringLiteral("bob@wez.test"), QStringLiteral("alice@wez.test"),
-                                        QStringLiteral("s"), QStringLiteral("b"), {}, {});
+    const QString sent =
+        mail->sendMail(smtp, QStringLiteral("bob@wez.test"), QStringLiteral("alice@wez.test"),
+                       QStringLiteral("s"), QStringLiteral("b"), {}, {});
     QVERIFY(!sent.isEmpty());
     QVERIFY2(clock.elapsed() < 5000, "a refused connection must not wait for the time limit");
 }

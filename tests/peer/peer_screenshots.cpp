@@ -28,8 +28,7 @@ int main(int argc, char **argv)
         QTimer::singleShot(0, w, [w] { answerYes(w); });
     });
     a->entranceWindow()->button(2)->click();
-    if (!waitFor([&] { return windows(*a).chatWindow() && windows(*b).chatWindow(); }, 10000))
-        return 1;
+    if (!waitFor([&] { return windows(*a).chatWindow() && windows(*b).chatWindow(); }, 10000)) return 1;
     auto say = [](ChatBoardWindow *w, const char *text) {
         w->findChild<QLineEdit *>(QStringLiteral("Text2"))->setText(QString::fromUtf8(text));
         w->findChild<QPushButton *>(QStringLiteral("Command1"))->click();

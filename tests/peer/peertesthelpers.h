@@ -55,8 +55,7 @@ inline void onQuestion(Client &c, std::function<void(YesNoWindow *)> answer, QSt
     auto *guard = new QObject(&c);
     QObject::connect(&c.desktop(), &UiDesktop::yesNoShown, guard, [&c, guard, answer, asked] {
         YesNoWindow *w = c.desktop().yesNoWindow();
-        if (asked)
-            *asked = w->text();
+        if (asked) *asked = w->text();
         guard->deleteLater();
         QTimer::singleShot(0, w, [w, answer] { answer(w); });
     });

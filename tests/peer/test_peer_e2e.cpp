@@ -18,7 +18,8 @@ namespace {
 
 const QString kTaro = QString::fromUtf8("太郎");
 const QString kHanako = QString::fromUtf8("花子");
-const QString kCouldNot = QString::fromUtf8("相手に接続できませんでした。\r\nしばらくしてから、再度接続してください。");
+const QString kCouldNot =
+    QString::fromUtf8("相手に接続できませんでした。\r\nしばらくしてから、再度接続してください。");
 
 // The directory server's notice ports, as a script: what each connection sent.
 struct NoticeServer {
@@ -46,7 +47,10 @@ struct NoticeServer {
             });
         }
     }
-    bool got(quint16 port, const QByteArray &bytes) const { return received.contains(qMakePair(port, bytes)); }
+    bool got(quint16 port, const QByteArray &bytes) const
+    {
+        return received.contains(qMakePair(port, bytes));
+    }
 };
 
 QString logText(const QString &dir)
@@ -84,9 +88,8 @@ private Q_SLOTS:
         QCOMPARE(asked, QString::fromUtf8("「太郎」さんから接続要求があります。接続しますか？"));
         QVERIFY(b->desktop().playedSounds().join(QLatin1Char(' ')).contains(QStringLiteral("connectok.wav")));
         QVERIFY(windows(*a).chatWindow()->isVisible());
-        QVERIFY(!a->entranceWindow()->button(2)->isEnabled() || waitFor([&] {
-            return !a->entranceWindow()->button(2)->isEnabled();
-        }));
+        QVERIFY(!a->entranceWindow()->button(2)->isEnabled() ||
+                waitFor([&] { return !a->entranceWindow()->button(2)->isEnabled(); }));
 
         // Lines both ways, a "}" among them, newest first on both sides.
         ChatBoardWindow *chatA = windows(*a).chatWindow();
@@ -108,7 +111,8 @@ private Q_SLOTS:
         // A feeling: index 9 goes out without the caption's "！！".
         chatB->feelingAction(9)->trigger();
         QVERIFY(waitFor([&] { return display(*a).count(QStringLiteral("\r\n")) == 3; }));
-        QVERIFY(display(*a).startsWith(QString::fromUtf8("花子さんは、今「だ～～～っい嫌い」って感じです。\r\n")));
+        QVERIFY(display(*a).startsWith(
+            QString::fromUtf8("花子さんは、今「だ～～～っい嫌い」って感じです。\r\n")));
         QVERIFY(display(*b).startsWith(QString::fromUtf8("自分の気持ち(だ～～～っい嫌い)を伝えました\r\n")));
         const QString finalA = display(*a);
         const QString finalB = display(*b);
@@ -128,7 +132,8 @@ private Q_SLOTS:
 
         // The status notices: the caller's start on 1204, the other's on 1206, the end on 1206.
         QVERIFY(waitFor([&] {
-            return notices.got(1204, "CCK 100") && notices.got(1206, "CCK 100") && notices.got(1206, "CCK 200");
+            return notices.got(1204, "CCK 100") && notices.got(1206, "CCK 100") &&
+                   notices.got(1206, "CCK 200");
         }));
         for (const auto &[port, bytes] : notices.received)
             QVERIFY2(bytes == "CCK 100" || bytes == "CCK 200" || bytes.isEmpty(), bytes.constData());
@@ -162,8 +167,7 @@ private Q_SLOTS:
         onQuestion(*b, [&](YesNoWindow *w) {
             auto *poll = new QTimer(w);
             QObject::connect(poll, &QTimer::timeout, w, [&, w] {
-                if (b->core().winsock1().state() == Endpoint::Connected)
-                    return;
+                if (b->core().winsock1().state() == Endpoint::Connected) return;
                 closedWhileAsking = a->desktop().shownMessages().contains(unanswered);
                 w->close();
             });
@@ -172,7 +176,8 @@ private Q_SLOTS:
         setIpBox(*a, loopback(3).toString());
         click(a->entranceWindow(), "Command2");
         QVERIFY(waitFor([&] { return closedWhileAsking; }, 40000));
-        QVERIFY(b->desktop().playedSounds().join(QLatin1Char(' ')).contains(QStringLiteral("connectend.wav")));
+        QVERIFY(
+            b->desktop().playedSounds().join(QLatin1Char(' ')).contains(QStringLiteral("connectend.wav")));
         QVERIFY(!windows(*b).chatWindow());
         QVERIFY(waitFor([&] { return listening(*a) && listening(*b); }, 10000));
     }
@@ -184,7 +189,8 @@ private Q_SLOTS:
         QVERIFY(waitFor([&] { return listening(*a); }));
         // Address prompts first.
         click(a->entranceWindow(), "Command2");
-        QCOMPARE(a->desktop().shownMessages().last(), QString::fromUtf8("ＩＰボックスに、相手のＩＰを指定してください"));
+        QCOMPARE(a->desktop().shownMessages().last(),
+                 QString::fromUtf8("ＩＰボックスに、相手のＩＰを指定してください"));
         setIpBox(*a, loopback(3).toString());
         click(a->entranceWindow(), "Command2");
         QVERIFY(waitFor([&] { return a->desktop().shownMessages().contains(kCouldNot); }, 10000));
@@ -219,12 +225,15 @@ private Q_SLOTS:
         QCOMPARE(b->desktop().playedSounds().filter(QStringLiteral("MessegeR.wav")).size(), 2);
         const QString text = shown->text();
         const QRegularExpression form(QStringLiteral("^Messege from ") + kTaro +
-                                      QStringLiteral(" [^\r\n]+ [^\r\n]+\r\n二通目\r\nMessege from ") + kTaro +
+                                      QStringLiteral(" [^\r\n]+ [^\r\n]+\r\n二通目\r\nMessege from ") +
+                                      kTaro +
                                       QStringLiteral(" [^\r\n]+ [^\r\n]+\r\nお元気ですか？}\r\n二行目$"));
         QVERIFY2(form.match(text).hasMatch(), qPrintable(text));
         click(shown, "Command1");
-        QCOMPARE(readFile(dirB.filePath(QStringLiteral("wezmes.log"))), cp932::encode(text + QStringLiteral("\r\n")));
-        QVERIFY2(b->desktop().shownMessages().isEmpty(), qPrintable(b->desktop().shownMessages().join(QLatin1Char('|'))));
+        QCOMPARE(readFile(dirB.filePath(QStringLiteral("wezmes.log"))),
+                 cp932::encode(text + QStringLiteral("\r\n")));
+        QVERIFY2(b->desktop().shownMessages().isEmpty(),
+                 qPrintable(b->desktop().shownMessages().join(QLatin1Char('|'))));
     }
 
     void postSizesAreBounded()

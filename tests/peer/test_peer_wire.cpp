@@ -19,10 +19,12 @@ namespace {
 
 bool readExactly(QTcpSocket &s, QByteArray &into, const QByteArray &expected, int ms = 5000)
 {
-    waitFor([&] {
-        into += s.readAll();
-        return into.size() >= expected.size();
-    }, ms);
+    waitFor(
+        [&] {
+            into += s.readAll();
+            return into.size() >= expected.size();
+        },
+        ms);
     return into == expected;
 }
 
@@ -71,7 +73,8 @@ private Q_SLOTS:
 
         // Unknown and short heads are shown, not dropped.
         sendChunk(raw, "xyz 123hello");
-        QVERIFY(waitFor([&] { return c->desktop().shownMessages().contains(QStringLiteral("xyz 123/hello")); }));
+        QVERIFY(
+            waitFor([&] { return c->desktop().shownMessages().contains(QStringLiteral("xyz 123/hello")); }));
         sendChunk(raw, "abc");
         QVERIFY(waitFor([&] { return c->desktop().shownMessages().contains(QStringLiteral("abc/")); }));
 
@@ -169,15 +172,12 @@ private Q_SLOTS:
                 QTest::qWait(5);
             }
             raw.disconnectFromHost();
-            if (raw.state() != QAbstractSocket::UnconnectedState)
-                raw.waitForDisconnected(3000);
+            if (raw.state() != QAbstractSocket::UnconnectedState) raw.waitForDisconnected(3000);
         }
         // Whatever questions the noise raised are answered "no".
-        if (YesNoWindow *w = c->desktop().yesNoWindow())
-            w->close();
-        QVERIFY(waitFor([&] {
-            return listening(*c) && c->core().winsock3().state() == Endpoint::Listening;
-        }, 10000));
+        if (YesNoWindow *w = c->desktop().yesNoWindow()) w->close();
+        QVERIFY(waitFor([&] { return listening(*c) && c->core().winsock3().state() == Endpoint::Listening; },
+                        10000));
         QTcpSocket again;
         again.connectToHost(loopback(2), 1200);
         QVERIFY(again.waitForConnected(3000));
@@ -193,8 +193,7 @@ private Q_SLOTS:
         auto notice = [&](const char *text) {
             QTcpSocket raw;
             raw.connectToHost(loopback(2), 1205);
-            if (!raw.waitForConnected(3000))
-                return false;
+            if (!raw.waitForConnected(3000)) return false;
             sendChunk(raw, sjis(text));
             raw.disconnectFromHost();
             return true;
@@ -206,10 +205,12 @@ private Q_SLOTS:
         QCOMPARE(c->core().state().windowOpen[7], int16_t(1));
         QVERIFY(c->desktop().playedSounds().join(QLatin1Char(' ')).contains(QStringLiteral("messegeR.wav")));
         // The listener takes the next sender once the first one closed.
-        QVERIFY(waitFor([&] { return notice("SRM 100お知らせ2") && page()->text().count(QStringLiteral("\r\n")) == 1; },
-                        10000));
+        QVERIFY(waitFor(
+            [&] { return notice("SRM 100お知らせ2") && page()->text().count(QStringLiteral("\r\n")) == 1; },
+            10000));
         QCOMPARE(page()->text(), QString::fromUtf8("お知らせ2\r\nお知らせ1"));
-        QCOMPARE(child<QPlainTextEdit>(page(), "Text1")->toPlainText(), QString::fromUtf8("お知らせ2\nお知らせ1"));
+        QCOMPARE(child<QPlainTextEdit>(page(), "Text1")->toPlainText(),
+                 QString::fromUtf8("お知らせ2\nお知らせ1"));
         QVERIFY(notice("XYZ 100ignored"));
 
         // During a file transfer a notice is turned away, and the listener stays open.
@@ -219,8 +220,11 @@ private Q_SLOTS:
         QTest::qWait(300);
         QCOMPARE(c->core().winsock3().state(), int(Endpoint::Listening));
         c->core().state().transferActive = 0;
-        QVERIFY(waitFor([&] { return notice("SRM 100転送後") && page()->text().startsWith(QString::fromUtf8("転送後\r\n")); },
-                        10000));
+        QVERIFY(waitFor(
+            [&] {
+                return notice("SRM 100転送後") && page()->text().startsWith(QString::fromUtf8("転送後\r\n"));
+            },
+            10000));
         QVERIFY(!page()->text().contains(QString::fromUtf8("転送中")));
         QVERIFY(!page()->text().contains(QStringLiteral("ignored")));
     }

@@ -12,7 +12,6 @@ using namespace testsupport;
 using namespace peertest;
 using namespace boardtest;
 
-
 class TestWhiteboardE2e : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -51,7 +50,9 @@ private Q_SLOTS:
         onQuestion(*b, answerNo);
         boardB->close();
         QVERIFY(waitFor([&] { return !windows(*a).whiteboardWindow() && !windows(*b).whiteboardWindow(); }));
-        QVERIFY(waitFor([&] { return a->core().state().whiteboardState == 0 && b->core().state().whiteboardState == 0; }));
+        QVERIFY(waitFor([&] {
+            return a->core().state().whiteboardState == 0 && b->core().state().whiteboardState == 0;
+        }));
         // The chat goes on.
         QVERIFY(windows(*a).chatWindow() && windows(*b).chatWindow());
     }

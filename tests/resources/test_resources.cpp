@@ -13,8 +13,7 @@ namespace {
 QByteArray resource(const QString &name)
 {
     QFile file(QStringLiteral(":/wez/") + name);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
+    if (!file.open(QIODevice::ReadOnly)) return {};
     return file.readAll();
 }
 
@@ -39,8 +38,7 @@ Wave readWave(const QByteArray &b)
     Wave w;
     if (b.size() < 12 || !b.startsWith("RIFF") || b.mid(8, 4) != "WAVE")
         return {{}, QStringLiteral("no RIFF/WAVE header")};
-    if (le32(b, 4) != quint32(b.size() - 8))
-        return {{}, QStringLiteral("RIFF size does not match the file")};
+    if (le32(b, 4) != quint32(b.size() - 8)) return {{}, QStringLiteral("RIFF size does not match the file")};
     bool haveFormat = false;
     qsizetype at = 12;
     while (at + 8 <= b.size()) {
@@ -50,17 +48,14 @@ Wave readWave(const QByteArray &b)
         if (size > quint32(b.size() - body))
             return {{}, QStringLiteral("chunk %1 runs past the end").arg(QString::fromLatin1(id))};
         if (id == "fmt ") {
-            if (size < 16)
-                return {{}, QStringLiteral("short fmt chunk")};
-            if (le16(b, body) != 1 || le16(b, body + 2) != 1 || le32(b, body + 4) != 22050
-                || le32(b, body + 8) != 44100 || le16(b, body + 12) != 2 || le16(b, body + 14) != 16)
+            if (size < 16) return {{}, QStringLiteral("short fmt chunk")};
+            if (le16(b, body) != 1 || le16(b, body + 2) != 1 || le32(b, body + 4) != 22050 ||
+                le32(b, body + 8) != 44100 || le16(b, body + 12) != 2 || le16(b, body + 14) != 16)
                 return {{}, QStringLiteral("not 16-bit mono PCM at 22050 Hz")};
             haveFormat = true;
         } else if (id == "data") {
-            if (!haveFormat)
-                return {{}, QStringLiteral("data before fmt")};
-            if (size % 2)
-                return {{}, QStringLiteral("odd data size")};
+            if (!haveFormat) return {{}, QStringLiteral("data before fmt")};
+            if (size % 2) return {{}, QStringLiteral("odd data size")};
             for (quint32 i = 0; i < size; i += 2)
                 w.samples.append(qint16(le16(b, body + i)));
             return w;
@@ -128,14 +123,39 @@ private Q_SLOTS:
         QStringDecoder utf8(QStringDecoder::Utf8);
         const QString text = utf8(bytes);
         QVERIFY(!utf8.hasError());
-        for (const char *caption :
-             {"Wez Entrance", "サーバに登録", "ＩＰボックス", "メッセージポスト", "TaskTray",
-              "ＩＰをサーバから取得", "メールの設定", "メールチェック", "プロキシの設定", "チャットのログ",
-              "メッセージのログ", "サーバの変更", "ホームページ", "Wezの情報", "ヘルプ",
-              "Wez Member's List", "再読込み", "Wez Chat Board", "送信", "接続を切る", "自分の気持ち",
-              "フォントサイズ変更", "ファイルを受信する", "常に手前に表示", "強制終了", "Wez WhiteBoard",
-              "Wez File Transfer", "Wez Messege Post", "Wez Mail Setting", "巡回時間",
-              "Wez Server Selecter", "Wez PROXY設定", "Wez Advertisement page"})
+        for (const char *caption : {"Wez Entrance",
+                                    "サーバに登録",
+                                    "ＩＰボックス",
+                                    "メッセージポスト",
+                                    "TaskTray",
+                                    "ＩＰをサーバから取得",
+                                    "メールの設定",
+                                    "メールチェック",
+                                    "プロキシの設定",
+                                    "チャットのログ",
+                                    "メッセージのログ",
+                                    "サーバの変更",
+                                    "ホームページ",
+                                    "Wezの情報",
+                                    "ヘルプ",
+                                    "Wez Member's List",
+                                    "再読込み",
+                                    "Wez Chat Board",
+                                    "送信",
+                                    "接続を切る",
+                                    "自分の気持ち",
+                                    "フォントサイズ変更",
+                                    "ファイルを受信する",
+                                    "常に手前に表示",
+                                    "強制終了",
+                                    "Wez WhiteBoard",
+                                    "Wez File Transfer",
+                                    "Wez Messege Post",
+                                    "Wez Mail Setting",
+                                    "巡回時間",
+                                    "Wez Server Selecter",
+                                    "Wez PROXY設定",
+                                    "Wez Advertisement page"})
             QVERIFY2(text.contains(QString::fromUtf8(caption)), caption);
     }
 

@@ -110,10 +110,12 @@ private Q_SLOTS:
         QVERIFY2(most > 0 && most <= 1024 * 1024, qPrintable(QString::number(most)));
         // Reading again brings in the rest, every byte once and in order.
         QByteArray got;
-        QVERIFY(waitFor([&] {
-            got += listener.getBytes();
-            return got.size() >= sent.size();
-        }, 20000));
+        QVERIFY(waitFor(
+            [&] {
+                got += listener.getBytes();
+                return got.size() >= sent.size();
+            },
+            20000));
         QCOMPARE(got.size(), sent.size());
         QVERIFY(got == sent);
     }

@@ -23,8 +23,10 @@ private Q_SLOTS:
         s.proxyAddress = QStringLiteral("10.0.0.1");
         s.serverAddress = QStringLiteral("dir.example");
         const QByteArray bytes = settingsfiles::writePersonal(s);
-        QCOMPARE(bytes, sjis("山田,\"太郎\"\r\nよろしく, \"どうぞ\"\r\n 1200\r\n-30\r\n 0\r\n 32767\r\n-32768\r\n 15\r\n"
-                             " 1\r\n 2\r\n 3\r\n 4\r\n10.0.0.1\r\ndir.example\r\n"));
+        QCOMPARE(
+            bytes,
+            sjis("山田,\"太郎\"\r\nよろしく, \"どうぞ\"\r\n 1200\r\n-30\r\n 0\r\n 32767\r\n-32768\r\n 15\r\n"
+                 " 1\r\n 2\r\n 3\r\n 4\r\n10.0.0.1\r\ndir.example\r\n"));
         const PersonalReadResult r = settingsfiles::readPersonal(bytes);
         QVERIFY(r.complete());
         QCOMPARE(r.values.name, s.name);
@@ -94,10 +96,13 @@ private Q_SLOTS:
         m.mailPassword = QStringLiteral("abc");
         m.checkInterval = QStringLiteral("5");
         const QByteArray bytes = mailsettings::write(m);
-        QCOMPARE(bytes, QByteArray("[Adress]=me@example.org\r\n[SMTP]=smtp.example.org:587\r\n"
-                                   "[POP3]=pop3s://pop.example.org\r\n[Acount]=me=1\r\n[Password]=RST\r\n[Timer]=5\r\n"));
+        QCOMPARE(
+            bytes,
+            QByteArray("[Adress]=me@example.org\r\n[SMTP]=smtp.example.org:587\r\n"
+                       "[POP3]=pop3s://pop.example.org\r\n[Acount]=me=1\r\n[Password]=RST\r\n[Timer]=5\r\n"));
         QCOMPARE(mailsettings::read(bytes), m);
-        // Keys in another case are ignored; a repeated key keeps the last value; lines without "=" are skipped.
+        // Keys in another case are ignored; a repeated key keeps the last value; lines without "=" are
+        // skipped.
         const MailSettings r = mailsettings::read("[smtp]=x\r\nnothing\r\n[SMTP]=a\r\n[SMTP]=b\n[Timer]=0");
         QCOMPARE(r.smtpServer, QStringLiteral("b"));
         QCOMPARE(r.checkInterval, QStringLiteral("0"));
@@ -106,7 +111,8 @@ private Q_SLOTS:
     void passwordsReadBackExactly()
     {
         QCOMPARE(mailsettings::scramble(QStringLiteral("abc")), QByteArray("\x52\x53\x54"));
-        const char *passwords[] = {"abc", "P@ss w0rd!~", "秘密のパスワード", "ｱｲｳｴｵ｡｢ｮ", "Ⅱ①髙", "tab\there", "😀é", "〜¥\\"};
+        const char *passwords[] = {"abc", "P@ss w0rd!~", "秘密のパスワード", "ｱｲｳｴｵ｡｢ｮ", "Ⅱ①髙", "tab\there",
+                                   "😀é",  "〜¥\\"};
         for (const char *p : passwords) {
             const QString password = QString::fromUtf8(p);
             const QByteArray scrambled = mailsettings::scramble(password);

@@ -32,8 +32,7 @@ std::unique_ptr<Client> makeClient(const QString &dir, int address, QList<QUrl> 
     o.bindAddress = loopback(address);
     auto client = std::make_unique<Client>(o);
     client->desktop().setUrlOpener([opened](const QUrl &u) {
-        if (opened)
-            opened->append(u);
+        if (opened) opened->append(u);
     });
     return client;
 }
@@ -43,8 +42,9 @@ template <typename T> T *child(QWidget *w, const char *name)
     return w->findChild<T *>(QString::fromLatin1(name));
 }
 
-const QByteArray kPersonal = sjis("山田 太郎\r\nこんにちは, \"みなさん\"\r\n-150\r\n 300\r\n 1\r\n 2\r\n 3\r\n 4\r\n"
-                                  " 5\r\n 6\r\n 7\r\n 8\r\n10.1.1.1\r\n127.0.0.1\r\n");
+const QByteArray kPersonal =
+    sjis("山田 太郎\r\nこんにちは, \"みなさん\"\r\n-150\r\n 300\r\n 1\r\n 2\r\n 3\r\n 4\r\n"
+         " 5\r\n 6\r\n 7\r\n 8\r\n10.1.1.1\r\n127.0.0.1\r\n");
 
 const QByteArray kHistory = "10.0.0.2\r\nfriend@example.org\r\n10.0.0.3\r\n";
 
@@ -91,8 +91,10 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         writeFile(dir.filePath(QStringLiteral("wezpsnl.dat")), kPersonal);
-        writeFile(dir.filePath(QStringLiteral("weziplist.dat")), "10.0.0.2\r\n\r\n\r\nfriend@example.org\r\n");
-        writeFile(dir.filePath(QStringLiteral("wezmail.ini")), "[Adress]=me@example.org\r\n[Password]=RST\r\n");
+        writeFile(dir.filePath(QStringLiteral("weziplist.dat")),
+                  "10.0.0.2\r\n\r\n\r\nfriend@example.org\r\n");
+        writeFile(dir.filePath(QStringLiteral("wezmail.ini")),
+                  "[Adress]=me@example.org\r\n[Password]=RST\r\n");
         QList<QUrl> opened;
         auto client = makeClient(dir.path(), 2, &opened);
         QCOMPARE(client->start(), Client::StartResult::Started);
@@ -229,12 +231,15 @@ private Q_SLOTS:
         const QByteArray personal = readFile(dir.filePath(QStringLiteral("wezpsnl.dat")));
         const SharedState &s = client->core().state();
         QByteArray expected = sjis("山田 太郎\r\nこんにちは, \"みなさん\"\r\n");
-        auto number = [](int v) { return (v < 0 ? QByteArray::number(v) : " " + QByteArray::number(v)) + "\r\n"; };
+        auto number = [](int v) {
+            return (v < 0 ? QByteArray::number(v) : " " + QByteArray::number(v)) + "\r\n";
+        };
         expected += number(s.entrancePosition.left) + number(s.entrancePosition.top);
         expected += "-45\r\n 90\r\n";
         expected += " 3\r\n 4\r\n 5\r\n 6\r\n 7\r\n 8\r\n10.1.1.1\r\n127.0.0.1\r\n";
         QCOMPARE(personal, expected);
-        QCOMPARE(readFile(dir.filePath(QStringLiteral("weziplist.dat"))), QByteArray("10.0.0.2\r\n10.0.0.3\r\nb@example.org\r\n"));
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("weziplist.dat"))),
+                 QByteArray("10.0.0.2\r\n10.0.0.3\r\nb@example.org\r\n"));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("a.tmp"))));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("wezften.$$$"))));
         QVERIFY(QFile::exists(dir.filePath(QStringLiteral("keep.txt"))));
@@ -297,7 +302,8 @@ private Q_SLOTS:
                 if (!button)
                     w->close();
                 else
-                    QTest::mouseClick(w->findChild<QPushButton *>(QString::fromLatin1(button)), Qt::LeftButton);
+                    QTest::mouseClick(w->findChild<QPushButton *>(QString::fromLatin1(button)),
+                                      Qt::LeftButton);
             });
             return desktop.askYesNo(QStringLiteral("続けますか？"));
         };
@@ -316,8 +322,7 @@ private Q_SLOTS:
         client->entranceWindow()->menuItem(QStringLiteral("menuMail"))->trigger();
         QWidget *form9 = nullptr;
         for (QWidget *w : QApplication::topLevelWidgets())
-            if (w->objectName() == QLatin1String("Form9") && w->isVisible())
-                form9 = w;
+            if (w->objectName() == QLatin1String("Form9") && w->isVisible()) form9 = w;
         QVERIFY(form9);
         QTest::keyClicks(child<QLineEdit>(form9, "Text4"), QStringLiteral("user=1"));
         QTest::keyClicks(child<QLineEdit>(form9, "Text5"), QStringLiteral("abc"));
@@ -327,8 +332,10 @@ private Q_SLOTS:
         QTest::mouseClick(child<QPushButton>(form9, "Command1"), Qt::LeftButton);
         QVERIFY(!form9->isVisible());
         QCOMPARE(client->core().state().mail.checkInterval, QStringLiteral("0"));
-        QCOMPARE(readFile(dir.filePath(QStringLiteral("wezmail.ini"))),
-                 QByteArray("[Adress]=\r\n[SMTP]=\r\n[POP3]=\r\n[Acount]=user=1\r\n[Password]=RST\r\n[Timer]=0\r\n"));
+        QCOMPARE(
+            readFile(dir.filePath(QStringLiteral("wezmail.ini"))),
+            QByteArray(
+                "[Adress]=\r\n[SMTP]=\r\n[POP3]=\r\n[Acount]=user=1\r\n[Password]=RST\r\n[Timer]=0\r\n"));
     }
 
     void trayHidesAndRestoresExactlyTheOpenWindows()
@@ -337,8 +344,10 @@ private Q_SLOTS:
         auto client = makeClient(dir.path(), 2);
         client->start();
         QWidget chat, whiteboard, notices, closedPost;
-        for (auto [n, w] : {std::pair{ChatWindow, &chat}, {WhiteboardWindow, &whiteboard},
-                            {AdvertisementWindow, &notices}, {MessagePostWindow, &closedPost}}) {
+        for (auto [n, w] : {std::pair{ChatWindow, &chat},
+                            {WhiteboardWindow, &whiteboard},
+                            {AdvertisementWindow, &notices},
+                            {MessagePostWindow, &closedPost}}) {
             client->registerWindow(n, w);
             w->show();
         }
@@ -362,7 +371,8 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         writeFile(dir.filePath(QStringLiteral("wezpsnl.dat")), kPersonal);
-        const QStringList args{QStringLiteral("--data-dir"), dir.path(), QStringLiteral("--bind"), loopback(5).toString()};
+        const QStringList args{QStringLiteral("--data-dir"), dir.path(), QStringLiteral("--bind"),
+                               loopback(5).toString()};
         QProcess wez;
         wez.start(QStringLiteral(WEZ_BINARY), args);
         QVERIFY(wez.waitForStarted());

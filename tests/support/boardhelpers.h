@@ -27,15 +27,13 @@ inline QAction *menuItem(QWidget *board, const char *name, int index = -1)
 {
     const auto actions = board->findChildren<QAction *>(QLatin1String(name));
     for (QAction *a : actions)
-        if (index < 0 || a->property("index").toInt() == index)
-            return a;
+        if (index < 0 || a->property("index").toInt() == index) return a;
     return nullptr;
 }
 
 inline bool sameSegments(const whiteboard::SegmentStore &a, const whiteboard::SegmentStore &b)
 {
-    if (a.count() != b.count())
-        return false;
+    if (a.count() != b.count()) return false;
     for (int i = 0; i < a.count(); ++i) {
         const whiteboard::Segment &x = a.at(i), &y = b.at(i);
         if (x.x1 != y.x1 || x.y1 != y.y1 || x.x2 != y.x2 || x.y2 != y.y2 || x.color != y.color ||

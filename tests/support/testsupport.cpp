@@ -20,8 +20,7 @@ bool waitFor(const std::function<bool()> &condition, int ms)
 {
     QDeadlineTimer deadline(ms);
     while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
+        if (deadline.hasExpired()) return false;
         QTest::qWait(10);
     }
     return true;
@@ -30,16 +29,14 @@ bool waitFor(const std::function<bool()> &condition, int ms)
 QByteArray readFile(const QString &path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
+    if (!f.open(QIODevice::ReadOnly)) return {};
     return f.readAll();
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     return f.write(bytes) == bytes.size();
 }
 

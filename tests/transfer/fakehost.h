@@ -66,8 +66,7 @@ public:
     bool controlConnected() const override { return connected; }
     void sendControl(const QString &message) override
     {
-        if (!connected)
-            return;
+        if (!connected) return;
         controlSent << message;
         if (FakeTransferHost *p = partnerHost)
             QTimer::singleShot(0, &p->context, [p, message] { p->receiveControl(message); });
@@ -97,7 +96,6 @@ public:
         } else if (head == QLatin1String("con 810")) {
             shared.blockAck = -1;
         }
-        if (transfer)
-            transfer->peerStateChanged();
+        if (transfer) transfer->peerStateChanged();
     }
 };

@@ -11,11 +11,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QFileDialog>
-#include <QTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QRandomGenerator>
+#include <QTimer>
 
 using namespace testsupport;
 using namespace peertest;
@@ -64,13 +64,13 @@ struct ProgressLog {
         QVERIFY(t);
         auto look = [this, t, chat] {
             transfer::ProgressWindow *w = t->controller()->progressWindow();
-            if (!w)
-                return;
+            if (!w) return;
             opened = true;
             texts << w->findChild<QLabel *>(QStringLiteral("Label1"))->text();
             const QRect form8 = w->frameGeometry();
             const QRect board = chat->frameGeometry();
-            atCorner = atCorner && form8.top() == board.top() && form8.right() == board.right() && w->isVisible();
+            atCorner =
+                atCorner && form8.top() == board.top() && form8.right() == board.right() && w->isVisible();
         };
         QObject::connect(&t->controller()->transfer(), &transfer::FileTransfer::progressOpened, chat, look);
         QObject::connect(&t->controller()->transfer(), &transfer::FileTransfer::progressChanged, chat, look);
@@ -87,18 +87,20 @@ QByteArray randomBytes(qsizetype size)
 
 bool commandsEnabled(ChatBoardWindow *chat)
 {
-    return child<QPushButton>(chat, "Command2")->isEnabled() && child<QPushButton>(chat, "Command3")->isEnabled()
-        && chat->menuItem(QStringLiteral("menuWhiteBoard"))->isEnabled()
-        && chat->menuItem(QStringLiteral("menuFtne"))->isEnabled()
-        && chat->menuItem(QStringLiteral("menuClose"))->isEnabled();
+    return child<QPushButton>(chat, "Command2")->isEnabled() &&
+           child<QPushButton>(chat, "Command3")->isEnabled() &&
+           chat->menuItem(QStringLiteral("menuWhiteBoard"))->isEnabled() &&
+           chat->menuItem(QStringLiteral("menuFtne"))->isEnabled() &&
+           chat->menuItem(QStringLiteral("menuClose"))->isEnabled();
 }
 
 bool commandsDisabled(ChatBoardWindow *chat)
 {
-    return !child<QPushButton>(chat, "Command2")->isEnabled() && !child<QPushButton>(chat, "Command3")->isEnabled()
-        && !chat->menuItem(QStringLiteral("menuWhiteBoard"))->isEnabled()
-        && !chat->menuItem(QStringLiteral("menuFtne"))->isEnabled()
-        && !chat->menuItem(QStringLiteral("menuClose"))->isEnabled();
+    return !child<QPushButton>(chat, "Command2")->isEnabled() &&
+           !child<QPushButton>(chat, "Command3")->isEnabled() &&
+           !chat->menuItem(QStringLiteral("menuWhiteBoard"))->isEnabled() &&
+           !chat->menuItem(QStringLiteral("menuFtne"))->isEnabled() &&
+           !chat->menuItem(QStringLiteral("menuClose"))->isEnabled();
 }
 
 // Files of this process's open descriptors whose path ends with `suffix`.
@@ -108,8 +110,7 @@ QStringList openFiles(const QString &suffix)
     const QDir fds(QStringLiteral("/proc/self/fd"));
     for (const QString &fd : fds.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot)) {
         const QString target = QFile::symLinkTarget(fds.filePath(fd));
-        if (target.endsWith(suffix))
-            found << target;
+        if (target.endsWith(suffix)) found << target;
     }
     return found;
 }
@@ -123,8 +124,7 @@ private Q_SLOTS:
     {
         Chat c;
         startChat(c);
-        if (QTest::currentTestFailed())
-            return;
+        if (QTest::currentTestFailed()) return;
         QTemporaryDir files;
         QAction *send = c.chatA->menuItem(QStringLiteral("menuFtne"));
         QVERIFY(c.chatB->menuItem(QStringLiteral("menuFrsv"))->isChecked());
@@ -152,25 +152,33 @@ private Q_SLOTS:
             // While the data connection is up, whiteboard and disconnect are off
             // on both sides (an empty file is done as soon as it connects).
             if (size > 0)
-                QVERIFY2(waitFor([&] { return commandsDisabled(c.chatA) && commandsDisabled(c.chatB); }), qPrintable(name));
+                QVERIFY2(waitFor([&] { return commandsDisabled(c.chatA) && commandsDisabled(c.chatB); }),
+                         qPrintable(name));
             QVERIFY2(waitFor([&] { return QFile::exists(target); }, 20000), qPrintable(name));
             QVERIFY(waitFor([&] { return commandsEnabled(c.chatA) && commandsEnabled(c.chatB); }));
 
             QCOMPARE(readFile(target), content);
-            QVERIFY(c.chatA->displayText().startsWith(kTaro + QStringLiteral("> ") + name + QString::fromUtf8("を転送しました\r\n")
-                                                      + kTaro + QStringLiteral("> ") + name + QString::fromUtf8("を転送します\r\n")));
-            QVERIFY(c.chatB->displayText().startsWith(kHanako + QStringLiteral(">") + name + QString::fromUtf8("を受信しました\r\n")
-                                                      + kHanako + QString::fromUtf8(">ファイルを受信します\r\n")));
+            QVERIFY(c.chatA->displayText().startsWith(
+                kTaro + QStringLiteral("> ") + name + QString::fromUtf8("を転送しました\r\n") + kTaro +
+                QStringLiteral("> ") + name + QString::fromUtf8("を転送します\r\n")));
+            QVERIFY(c.chatB->displayText().startsWith(kHanako + QStringLiteral(">") + name +
+                                                      QString::fromUtf8("を受信しました\r\n") + kHanako +
+                                                      QString::fromUtf8(">ファイルを受信します\r\n")));
             // The temporary file became the saved one.
             QVERIFY(!QFile::exists(QDir(c.dirB.path()).filePath(QStringLiteral("wezften.$$$"))));
             for (ProgressLog *log : {&logA, &logB}) {
                 QVERIFY(log->opened);
-                QVERIFY2(log->texts.contains(QString::fromUtf8("転送率：100%")), qPrintable(log->texts.join(u' ')));
+                QVERIFY2(log->texts.contains(QString::fromUtf8("転送率：100%")),
+                         qPrintable(log->texts.join(u' ')));
                 QVERIFY(log->atCorner);
             }
             if (size > 1024 * 1024)
-                QVERIFY2(logA.texts.contains(QString::fromUtf8("転送率：50%")), qPrintable(logA.texts.join(u' ')));
-            QVERIFY(waitFor([&] { return !c.a->core().state().isOpen(TransferWindow) && !c.b->core().state().isOpen(TransferWindow); }));
+                QVERIFY2(logA.texts.contains(QString::fromUtf8("転送率：50%")),
+                         qPrintable(logA.texts.join(u' ')));
+            QVERIFY(waitFor([&] {
+                return !c.a->core().state().isOpen(TransferWindow) &&
+                       !c.b->core().state().isOpen(TransferWindow);
+            }));
         }
         QVERIFY(c.a->desktop().shownMessages().isEmpty());
         QVERIFY(c.b->desktop().shownMessages().isEmpty());
@@ -182,8 +190,7 @@ private Q_SLOTS:
     {
         Chat c;
         startChat(c);
-        if (QTest::currentTestFailed())
-            return;
+        if (QTest::currentTestFailed()) return;
         QAction *receive = c.chatB->menuItem(QStringLiteral("menuFrsv"));
         receive->trigger();
         QVERIFY(!receive->isChecked());
@@ -195,7 +202,10 @@ private Q_SLOTS:
         c.a->desktop().setNextFileName(source);
         send->trigger();
         // B drops the offer without a word.
-        QVERIFY(waitFor([&] { return c.b->core().state().recvFileName.isEmpty() && chatTransfer(*c.a)->controller()->transfer().busy(); }));
+        QVERIFY(waitFor([&] {
+            return c.b->core().state().recvFileName.isEmpty() &&
+                   chatTransfer(*c.a)->controller()->transfer().busy();
+        }));
 
         c.a->desktop().setNextFileName(source);
         send->trigger();
@@ -217,8 +227,7 @@ private Q_SLOTS:
     {
         Chat c;
         startChat(c);
-        if (QTest::currentTestFailed())
-            return;
+        if (QTest::currentTestFailed()) return;
         QTemporaryDir files;
         const QString source = QDir(files.path()).filePath(QStringLiteral("late.txt"));
         QTemporaryDir saveDir;
@@ -232,8 +241,8 @@ private Q_SLOTS:
         QTimer script;
         QObject::connect(&script, &QTimer::timeout, [&] {
             auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-            if (stage == 0 && dialog && windows(*c.a).chatWindow()
-                && child<QPushButton>(windows(*c.a).chatWindow(), "Command3")->isEnabled()) {
+            if (stage == 0 && dialog && windows(*c.a).chatWindow() &&
+                child<QPushButton>(windows(*c.a).chatWindow(), "Command3")->isEnabled()) {
                 QCOMPARE(dialog->selectedFiles().value(0).section(u'/', -1), QStringLiteral("late.txt"));
                 child<QPushButton>(windows(*c.a).chatWindow(), "Command3")->click();
                 stage = 1;
@@ -263,8 +272,7 @@ private Q_SLOTS:
     {
         Chat c;
         startChat(c);
-        if (QTest::currentTestFailed())
-            return;
+        if (QTest::currentTestFailed()) return;
         QTemporaryDir files;
         const QString source = QDir(files.path()).filePath(QStringLiteral("big.bin"));
         QVERIFY(writeFile(source, randomBytes(16 * 1024 * 1024)));
@@ -272,9 +280,12 @@ private Q_SLOTS:
         c.chatA->menuItem(QStringLiteral("menuFtne"))->trigger();
 
         transfer::FileTransfer &receiver = chatTransfer(*c.b)->controller()->transfer();
-        QVERIFY(waitFor([&] {
-            return receiver.progressText().startsWith(QString::fromUtf8("転送率：")) && receiver.progressText() != QString::fromUtf8("転送率：0%");
-        }, 10000));
+        QVERIFY(waitFor(
+            [&] {
+                return receiver.progressText().startsWith(QString::fromUtf8("転送率：")) &&
+                       receiver.progressText() != QString::fromUtf8("転送率：0%");
+            },
+            10000));
         const QString temp = QDir(c.dirB.path()).filePath(QStringLiteral("wezften.$$$"));
         QCOMPARE(openFiles(QStringLiteral("/wezften.$$$")).size(), 1);
         QCOMPARE(openFiles(QStringLiteral("/big.bin")).size(), 1);

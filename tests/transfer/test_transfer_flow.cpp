@@ -52,8 +52,10 @@ struct Pair {
         ta = std::make_unique<FileTransfer>(a);
         tb = std::make_unique<FileTransfer>(b);
         a.transfer = ta.get(), b.transfer = tb.get();
-        QObject::connect(ta.get(), &FileTransfer::progressChanged, &a.context, [this](const QString &t) { progressA << t; });
-        QObject::connect(tb.get(), &FileTransfer::progressChanged, &b.context, [this](const QString &t) { progressB << t; });
+        QObject::connect(ta.get(), &FileTransfer::progressChanged, &a.context,
+                         [this](const QString &t) { progressA << t; });
+        QObject::connect(tb.get(), &FileTransfer::progressChanged, &b.context,
+                         [this](const QString &t) { progressB << t; });
     }
 
     QString offerFile(const QString &name, const QByteArray &bytes)
@@ -71,10 +73,12 @@ struct Pair {
 QByteArray readExactly(QTcpSocket &socket, qint64 n, int ms = 10000)
 {
     QByteArray got;
-    waitFor([&] {
-        got += socket.read(n - got.size());
-        return got.size() == n;
-    }, ms);
+    waitFor(
+        [&] {
+            got += socket.read(n - got.size());
+            return got.size() == n;
+        },
+        ms);
     return got;
 }
 
@@ -87,7 +91,8 @@ QString rawSenderToB(Pair &p, const QString &name, int lastBlock, QTcpSocket &ra
     const QString saved = p.dirB.filePath(name);
     p.b.desk.nextSave = saved;
     p.b.receiveControl(QStringLiteral("con 999") + name + QLatin1Char('/') + QString::number(lastBlock));
-    if (!waitFor([&] { return p.b.controlSent.contains(QStringLiteral("con 998")); }) || !raw.bind(loopback(2)))
+    if (!waitFor([&] { return p.b.controlSent.contains(QStringLiteral("con 998")); }) ||
+        !raw.bind(loopback(2)))
         return {};
     raw.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     raw.connectToHost(loopback(3), transfer::kDataPort);
@@ -140,8 +145,10 @@ void TestTransferFlow::endToEnd()
     const QString last = QString::number(transfer::lastBlockIndex(size));
     QCOMPARE(p.a.controlSent, QStringList{QStringLiteral("con 999写真.bin/") + last});
     QCOMPARE(p.b.controlSent, QStringList{QStringLiteral("con 998")});
-    QCOMPARE(p.a.lines, (QStringList{QStringLiteral("あき> 写真.binを転送しました"), QStringLiteral("あき> 写真.binを転送します")}));
-    QCOMPARE(p.b.lines, (QStringList{QStringLiteral("ゆう>写真.binを受信しました"), QStringLiteral("ゆう>ファイルを受信します")}));
+    QCOMPARE(p.a.lines, (QStringList{QStringLiteral("あき> 写真.binを転送しました"),
+                                     QStringLiteral("あき> 写真.binを転送します")}));
+    QCOMPARE(p.b.lines, (QStringList{QStringLiteral("ゆう>写真.binを受信しました"),
+                                     QStringLiteral("ゆう>ファイルを受信します")}));
     QCOMPARE(p.progressA.last(), QStringLiteral("転送率：100%"));
     QCOMPARE(p.progressB.last(), QStringLiteral("転送率：100%"));
     QCOMPARE(p.b.desk.savePresets, QStringList{QStringLiteral("写真.bin")});
@@ -265,7 +272,8 @@ void TestTransferFlow::receiverVanishesMidFile()
     p.offerFile(QStringLiteral("next.bin"), small);
     p.b.desk.nextSave = p.dirB.filePath(QStringLiteral("next.bin"));
     p.ta->sendFile();
-    QVERIFY(waitFor([&] { return p.senderIdle() && p.receiverIdle() && QFile::exists(p.b.desk.nextSave); }, 10000));
+    QVERIFY(waitFor([&] { return p.senderIdle() && p.receiverIdle() && QFile::exists(p.b.desk.nextSave); },
+                    10000));
     QCOMPARE(readFile(p.b.desk.nextSave), small);
 }
 
@@ -278,13 +286,15 @@ void TestTransferFlow::secondTransferRefusedWhileOneRuns()
     p.ta->sendFile();
     p.ta->sendFile();
     QCOMPARE(p.a.desk.opens, 1);
-    QCOMPARE(p.a.desk.messages, QStringList{QStringLiteral("ファイル転送中に続けてファイルを転送することはできません")});
+    QCOMPARE(p.a.desk.messages,
+             QStringList{QStringLiteral("ファイル転送中に続けてファイルを転送することはできません")});
     // Also once the data is flowing.
     QVERIFY(waitFor([&] { return p.a.shared.transferActive == 1; }));
     p.ta->sendFile();
     QCOMPARE(p.a.desk.opens, 1);
     QCOMPARE(p.a.desk.messages.size(), 2);
-    QVERIFY(waitFor([&] { return p.senderIdle() && p.receiverIdle() && QFile::exists(p.b.desk.nextSave); }, 20000));
+    QVERIFY(waitFor([&] { return p.senderIdle() && p.receiverIdle() && QFile::exists(p.b.desk.nextSave); },
+                    20000));
     QCOMPARE(readFile(p.b.desk.nextSave), file);
 }
 
@@ -320,8 +330,7 @@ void TestTransferFlow::fullDiskAbortsReception_data()
 void TestTransferFlow::fullDiskAbortsReception()
 {
     QFETCH(bool, fullDisk);
-    if (fullDisk && !QFile::exists(QStringLiteral("/dev/full")))
-        QSKIP("no /dev/full here");
+    if (fullDisk && !QFile::exists(QStringLiteral("/dev/full"))) QSKIP("no /dev/full here");
     Pair p;
     const QString temp = p.dirB.filePath(kTemp);
     // Writes to /dev/full fail as on a full disk; a directory in the way stands
@@ -353,7 +362,8 @@ void TestTransferFlow::savingReplacesOrKeepsTheData()
     p.offerFile(QStringLiteral("a.bin"), first);
     p.b.desk.nextSave = existing;
     p.ta->sendFile();
-    QVERIFY(waitFor([&] { return p.senderIdle() && p.receiverIdle() && readFile(existing) == first; }, 10000));
+    QVERIFY(
+        waitFor([&] { return p.senderIdle() && p.receiverIdle() && readFile(existing) == first; }, 10000));
     QVERIFY(p.b.desk.messages.isEmpty());
 
     // A path that cannot take the file: the user is told and the data waits in the temporary file.
@@ -361,7 +371,8 @@ void TestTransferFlow::savingReplacesOrKeepsTheData()
     p.offerFile(QStringLiteral("b.bin"), second);
     p.b.desk.nextSave = p.dirB.filePath(QStringLiteral("no/such/dir/b.bin"));
     p.ta->sendFile();
-    QVERIFY(waitFor([&] { return p.senderIdle() && p.receiverIdle() && !p.b.desk.messages.isEmpty(); }, 10000));
+    QVERIFY(
+        waitFor([&] { return p.senderIdle() && p.receiverIdle() && !p.b.desk.messages.isEmpty(); }, 10000));
     QVERIFY(p.b.desk.messages.first().startsWith(QStringLiteral("ファイルを保存できませんでした。")));
     QVERIFY(p.b.status.endsWith(QStringLiteral("/Error!!")));
     QCOMPARE(readFile(p.dirB.filePath(kTemp)), second);

@@ -11,9 +11,9 @@
 #include <QTest>
 
 using namespace testsupport;
+using transfer::FileTransfer;
 using transfer::ProgressWindow;
 using transfer::TransferController;
-using transfer::FileTransfer;
 
 class TestTransferWindow final : public QObject {
     Q_OBJECT

@@ -37,8 +37,7 @@ public:
     bool peerConnected() const override { return peer; }
     void sendPeerMessage(const QString &message) override
     {
-        if (!peer)
-            return;
+        if (!peer) return;
         peerSent << message;
         if (FakeHost *p = partnerHost)
             QTimer::singleShot(0, p, [p, message] { p->receivePeerMessage(message); });
@@ -59,8 +58,7 @@ public:
     {
         if (message == QLatin1String("con 920")) {
             setWhiteboardState(0);
-            if (window)
-                window->closeByPartner();
+            if (window) window->closeByPartner();
             sendPeerMessage(QStringLiteral("con 925"));
         } else if (message == QLatin1String("con 925")) {
             setWhiteboardState(0);

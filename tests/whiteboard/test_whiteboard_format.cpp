@@ -136,8 +136,8 @@ private Q_SLOTS:
         QCOMPARE(r.feed(QStringLiteral("FL") + flood + QStringLiteral("\r\nCL\r\n")),
                  QStringList{QStringLiteral("CL\r\n")});
         // A line of exactly the limit still passes.
-        const QString longest = QStringLiteral("FL") + QString(LineReceiver::kMaxLine - 4, QLatin1Char('1'))
-            + QStringLiteral("\r\n");
+        const QString longest = QStringLiteral("FL") + QString(LineReceiver::kMaxLine - 4, QLatin1Char('1')) +
+                                QStringLiteral("\r\n");
         QCOMPARE(r.feed(longest), QStringList{longest});
     }
 
@@ -147,7 +147,7 @@ private Q_SLOTS:
         QVERIFY(makeSegment(1, 2, 3, 4, 13, 3, m));
         QCOMPARE(makeSegment(1, 2, 3, 4, 12.5, 2.5, m)->color, 12); // half to even
         QCOMPARE(makeSegment(1, 2, 3, 4, 12.5, 2.5, m)->width, 2);
-        QVERIFY(!makeSegment(1, 2, 3, 4, 5, 4, m)); // a pen of 0 pixels
+        QVERIFY(!makeSegment(1, 2, 3, 4, 5, 4, m));   // a pen of 0 pixels
         QVERIFY(!makeSegment(1, 2, 3, 4, 5, 3.5, m)); // rounds to 4
         QVERIFY(!makeSegment(1, 2, 3, 4, 5, -1, m));
         QVERIFY(!makeSegment(1, 2, 3, 4, 14, 1, m));

@@ -1,13 +1,13 @@
 // Two whiteboards mirrored over the whiteboard connection on loopback: strokes
 // drawn with the mouse arrive slot for slot and pixel for pixel, clears and
 // loads travel, closing either side closes both with "con 920" / "con 925".
-#include "fakehost.h"
 #include "boardhelpers.h"
+#include "fakehost.h"
 #include "testsupport.h"
 #include "whiteboard/whiteboardlink.h"
 
-#include <QTcpSocket>
 #include <QSignalSpy>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -41,8 +41,8 @@ class TestWhiteboardSync : public QObject {
 
     bool mirrored()
     {
-        return waitFor([&] { return sameSegments(a.window->segments(), b.window->segments()); })
-            && a.window->picture() == b.window->picture();
+        return waitFor([&] { return sameSegments(a.window->segments(), b.window->segments()); }) &&
+               a.window->picture() == b.window->picture();
     }
 
 private Q_SLOTS:
@@ -96,8 +96,8 @@ private Q_SLOTS:
         const QString file = dir.filePath(QStringLiteral("shared.wbd"));
         QByteArray lines;
         for (int i = 1; i <= 40; ++i)
-            lines += QByteArray::number(i * 90) + ",300," + QByteArray::number(i * 90 + 75) + ",3000,"
-                + QByteArray::number(i % 14) + "," + QByteArray::number(i % 4) + ",nxt\r\n";
+            lines += QByteArray::number(i * 90) + ",300," + QByteArray::number(i * 90 + 75) + ",3000," +
+                     QByteArray::number(i % 14) + "," + QByteArray::number(i % 4) + ",nxt\r\n";
         QVERIFY(writeFile(file, lines));
         dialogsA->nextOpen = file;
         QSignalSpy finished(wa, &WhiteboardWindow::loadFinished);
@@ -166,7 +166,8 @@ private Q_SLOTS:
         sender.sendData(first);
         QVERIFY(waitFor([&] { return wb->link().endpoint().bytesAvailable() == first.size(); }));
         sender.sendData(rest);
-        QVERIFY(waitFor([&] { return wb->link().endpoint().bytesAvailable() == first.size() + rest.size(); }));
+        QVERIFY(
+            waitFor([&] { return wb->link().endpoint().bytesAvailable() == first.size() + rest.size(); }));
         QCOMPARE(wb->segments().count(), 0); // held in the socket while the transfer runs
         b.transfer = false;
         QVERIFY(waitFor([&] { return wb->segments().count() == 1; }));

@@ -1,8 +1,8 @@
 // One whiteboard window without a partner: menus, mouse drawing, the received
 // line path, overflow, the transfer freeze, files and the questions before
 // losing drawing.
-#include "fakehost.h"
 #include "boardhelpers.h"
+#include "fakehost.h"
 #include "testsupport.h"
 #include "whiteboard/whiteboardlink.h"
 
@@ -53,8 +53,7 @@ private Q_SLOTS:
     }
     void cleanup()
     {
-        if (w)
-            w->closeByPartner();
+        if (w) w->closeByPartner();
         QVERIFY(waitFor([&] { return w.isNull(); }));
         delete host;
     }
@@ -77,8 +76,8 @@ private Q_SLOTS:
         QStringList tops;
         for (QAction *a : bar->actions())
             tops << a->menu()->objectName() + QLatin1Char('=') + a->text();
-        QCOMPARE(tops, QStringList({QString::fromUtf8("menuScreen=操作"), QString::fromUtf8("menuFutosa=太さ"),
-                                    QString::fromUtf8("menucol=色")}));
+        QCOMPARE(tops, QStringList({QString::fromUtf8("menuScreen=操作"),
+                                    QString::fromUtf8("menuFutosa=太さ"), QString::fromUtf8("menucol=色")}));
         QCOMPARE(captions(w->findChild<QMenu *>(QStringLiteral("menuScreen"))),
                  QString::fromUtf8("コピー 読込み 保存 クリア 閉じる").split(QLatin1Char(' ')));
         QCOMPARE(captions(w->findChild<QMenu *>(QStringLiteral("menuFutosa"))),
@@ -215,7 +214,8 @@ private Q_SLOTS:
         host->transfer = true;
         auto *screen = w->findChild<QMenu *>(QStringLiteral("menuScreen"));
         auto *col = w->findChild<QMenu *>(QStringLiteral("menucol"));
-        QVERIFY(waitFor([&] { return !screen->menuAction()->isEnabled() && !col->menuAction()->isEnabled(); }));
+        QVERIFY(
+            waitFor([&] { return !screen->menuAction()->isEnabled() && !col->menuAction()->isEnabled(); }));
         stroke(surfaceOf(w), {{10, 10}, {20, 20}, {30, 30}});
         QCOMPARE(w->segments().count(), 0);
         w->link().receiveText(u"FL1500,900,1515,915,5,1\r\n");

@@ -11,14 +11,22 @@ constexpr const char *kCodec = "windows-31j";
 char16_t lookAlike(char16_t c)
 {
     switch (c) {
-    case 0x301C: return 0xFF5E; // wave dash
-    case 0x2016: return 0x2225; // double vertical line
-    case 0x2212: return 0xFF0D; // minus sign
-    case 0x00A2: return 0xFFE0; // cent
-    case 0x00A3: return 0xFFE1; // pound
-    case 0x00AC: return 0xFFE2; // not sign
-    case 0x00A5: return u'\\';  // yen sign, typed on many keyboards
-    default: return c;
+    case 0x301C:
+        return 0xFF5E; // wave dash
+    case 0x2016:
+        return 0x2225; // double vertical line
+    case 0x2212:
+        return 0xFF0D; // minus sign
+    case 0x00A2:
+        return 0xFFE0; // cent
+    case 0x00A3:
+        return 0xFFE1; // pound
+    case 0x00AC:
+        return 0xFFE2; // not sign
+    case 0x00A5:
+        return u'\\'; // yen sign, typed on many keyboards
+    default:
+        return c;
     }
 }
 
@@ -35,13 +43,11 @@ QByteArray encodeOne(const QString &one)
         encoder = QStringEncoder(kCodec, QStringConverter::Flag::Stateless);
         return {};
     }
-    if (out.isEmpty() || out == QByteArrayLiteral("\xFC\xFC"))
-        return {};
+    if (out.isEmpty() || out == QByteArrayLiteral("\xFC\xFC")) return {};
     return out;
 }
 
-template <typename Sink>
-void walk(const QString &text, Sink &&sink)
+template <typename Sink> void walk(const QString &text, Sink &&sink)
 {
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n;) {
@@ -52,11 +58,9 @@ void walk(const QString &text, Sink &&sink)
             continue;
         }
         qsizetype len = 1;
-        if (c.isHighSurrogate() && i + 1 < n && text.at(i + 1).isLowSurrogate())
-            len = 2;
+        if (c.isHighSurrogate() && i + 1 < n && text.at(i + 1).isLowSurrogate()) len = 2;
         QString one = text.mid(i, len);
-        if (len == 1)
-            one[0] = QChar(lookAlike(c.unicode()));
+        if (len == 1) one[0] = QChar(lookAlike(c.unicode()));
         sink(i, len == 2 ? QByteArray() : encodeOne(one));
         i += len;
     }
@@ -67,8 +71,7 @@ void walk(const QString &text, Sink &&sink)
 // swapping them back before decoding is safe.
 QByteArray unswapControls(const QByteArray &bytes)
 {
-    if (!bytes.contains('\x1A') && !bytes.contains('\x1C') && !bytes.contains('\x7F'))
-        return bytes;
+    if (!bytes.contains('\x1A') && !bytes.contains('\x1C') && !bytes.contains('\x7F')) return bytes;
     QByteArray out = bytes;
     for (char &b : out) {
         if (b == '\x1A')
@@ -89,9 +92,11 @@ QByteArray encode(const QString &text)
     out.reserve(text.size() * 2);
     bool ascii = true;
     for (QChar c : text)
-        if (c.unicode() >= 0x80) { ascii = false; break; }
-    if (ascii)
-        return text.toLatin1();
+        if (c.unicode() >= 0x80) {
+            ascii = false;
+            break;
+        }
+    if (ascii) return text.toLatin1();
     walk(text, [&](qsizetype, const QByteArray &bytes) { out += bytes.isEmpty() ? QByteArray("?") : bytes; });
     return out;
 }
@@ -107,8 +112,7 @@ QList<qsizetype> unrepresentable(const QString &text)
 {
     QList<qsizetype> lost;
     walk(text, [&](qsizetype at, const QByteArray &bytes) {
-        if (bytes.isEmpty())
-            lost.append(at);
+        if (bytes.isEmpty()) lost.append(at);
     });
     return lost;
 }

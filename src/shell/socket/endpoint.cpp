@@ -28,20 +28,24 @@ Endpoint::~Endpoint()
 QString Endpoint::stateText(int state)
 {
     static const char *const texts[] = {
-        "閉じています",       "開いています",       "接続要求待ちです",
-        "接続がペンディング状態です", "ホストの解決処理中です", "ホストの解決が完了しました",
-        "接続処理中です",     "接続が完了しました", "接続を閉じようとしています",
+        "閉じています",
+        "開いています",
+        "接続要求待ちです",
+        "接続がペンディング状態です",
+        "ホストの解決処理中です",
+        "ホストの解決が完了しました",
+        "接続処理中です",
+        "接続が完了しました",
+        "接続を閉じようとしています",
         "エラーです",
     };
-    if (state < 0 || state > 9)
-        return {};
+    if (state < 0 || state > 9) return {};
     return QString::fromUtf8(texts[state]);
 }
 
 QString Endpoint::remoteHostIP() const
 {
-    if (!m_socket)
-        return {};
+    if (!m_socket) return {};
     QHostAddress address = m_socket->peerAddress();
     bool ok = false;
     const quint32 v4 = address.toIPv4Address(&ok);
@@ -57,16 +61,14 @@ template <typename F> void Endpoint::post(F &&event)
     QMetaObject::invokeMethod(
         this,
         [this, generation, event = std::forward<F>(event)]() {
-            if (generation == m_generation)
-                event();
+            if (generation == m_generation) event();
         },
         Qt::QueuedConnection);
 }
 
 void Endpoint::setState(int state)
 {
-    if (m_state == state)
-        return;
+    if (m_state == state) return;
     m_state = state;
     Q_EMIT stateChanged(state);
 }
@@ -97,17 +99,21 @@ void Endpoint::adopt(QTcpSocket *socket)
     m_decoder.reset();
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(socket, &QAbstractSocket::stateChanged, this, [this](QAbstractSocket::SocketState s) {
-        if (m_state == Error || m_state == PeerClosing)
-            return;
+        if (m_state == Error || m_state == PeerClosing) return;
         switch (s) {
-        case QAbstractSocket::HostLookupState: setState(ResolvingHost); break;
-        case QAbstractSocket::ConnectingState: setState(Connecting); break;
+        case QAbstractSocket::HostLookupState:
+            setState(ResolvingHost);
+            break;
+        case QAbstractSocket::ConnectingState:
+            setState(Connecting);
+            break;
         case QAbstractSocket::ConnectedState:
             m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
             setState(Connected);
             post([this] { Q_EMIT connected(); });
             break;
-        default: break;
+        default:
+            break;
         }
     });
     connect(socket, &QIODevice::readyRead, this, &Endpoint::onReadyRead);
@@ -121,35 +127,28 @@ void Endpoint::adopt(QTcpSocket *socket)
     connect(socket, &QAbstractSocket::errorOccurred, this,
             [this](QAbstractSocket::SocketError e) { onSocketError(int(e)); });
     connect(socket, &QIODevice::bytesWritten, this, [this](qint64) {
-        if (m_socket && m_socket->bytesToWrite() == 0)
-            post([this] { Q_EMIT sendComplete(); });
+        if (m_socket && m_socket->bytesToWrite() == 0) post([this] { Q_EMIT sendComplete(); });
     });
 }
 
 void Endpoint::onReadyRead()
 {
-    if (!m_socket)
-        return;
+    if (!m_socket) return;
     const qint64 room = kInboxLimit - m_inbox.size();
-    if (room <= 0)
-        return;
+    if (room <= 0) return;
     const QByteArray bytes = m_socket->read(room);
-    if (bytes.isEmpty())
-        return;
+    if (bytes.isEmpty()) return;
     m_inbox += bytes;
     post([this] {
-        if (!m_inbox.isEmpty())
-            Q_EMIT dataArrival(m_inbox.size());
+        if (!m_inbox.isEmpty()) Q_EMIT dataArrival(m_inbox.size());
     });
 }
 
 void Endpoint::onSocketError(int qtError)
 {
     // A partner that goes away is a close, not an error, once connected.
-    if (qtError == QAbstractSocket::RemoteHostClosedError && m_state == Connected)
-        return;
-    if (m_state == PeerClosing)
-        return;
+    if (qtError == QAbstractSocket::RemoteHostClosedError && m_state == Connected) return;
+    if (m_state == PeerClosing) return;
     fail(errorNumber(qtError));
 }
 
@@ -191,11 +190,9 @@ void Endpoint::onNewConnection()
         QMetaObject::invokeMethod(
             this,
             [this, id, generation] {
-                if (generation == m_generation)
-                    Q_EMIT connectionRequest(id);
+                if (generation == m_generation) Q_EMIT connectionRequest(id);
                 // A request nobody accepted, or one that outlived its listener, is turned away.
-                if (QPointer<QTcpSocket> left = m_pending.take(id))
-                    left->abort(), left->deleteLater();
+                if (QPointer<QTcpSocket> left = m_pending.take(id)) left->abort(), left->deleteLater();
             },
             Qt::QueuedConnection);
     }
@@ -204,16 +201,14 @@ void Endpoint::onNewConnection()
 void Endpoint::accept(qintptr requestId)
 {
     QPointer<QTcpSocket> socket = m_pending.take(requestId);
-    if (!socket)
-        return;
+    if (!socket) return;
     close();
     ++m_generation;
     adopt(socket);
     if (socket->state() == QAbstractSocket::ConnectedState) {
         setState(Connected);
         // Bytes that came with the request are delivered as the first data event.
-        if (socket->bytesAvailable() > 0)
-            onReadyRead();
+        if (socket->bytesAvailable() > 0) onReadyRead();
     } else {
         // The caller already gave up: the endpoint reads as a connection its partner closed.
         setState(PeerClosing);
@@ -228,8 +223,7 @@ void Endpoint::sendData(const QString &text)
 
 void Endpoint::sendData(const QByteArray &bytes)
 {
-    if (!m_socket || m_state != Connected || bytes.isEmpty())
-        return;
+    if (!m_socket || m_state != Connected || bytes.isEmpty()) return;
     m_socket->write(bytes);
     // Hand each message to the network now, so two sends stay two segments
     // instead of leaving together on the next event loop pass.
@@ -253,8 +247,7 @@ QByteArray Endpoint::getBytes()
 
 void Endpoint::releaseSocket()
 {
-    if (!m_socket)
-        return;
+    if (!m_socket) return;
     QTcpSocket *socket = m_socket;
     m_socket = nullptr;
     socket->disconnect(this);
@@ -285,34 +278,57 @@ void Endpoint::close()
 int Endpoint::errorNumber(int qtSocketError)
 {
     switch (QAbstractSocket::SocketError(qtSocketError)) {
-    case QAbstractSocket::ConnectionRefusedError: return 10061;
-    case QAbstractSocket::RemoteHostClosedError: return 10054;
-    case QAbstractSocket::HostNotFoundError: return 11001;
-    case QAbstractSocket::SocketAccessError: return 10013;
-    case QAbstractSocket::SocketResourceError: return 10055;
-    case QAbstractSocket::SocketTimeoutError: return 10060;
-    case QAbstractSocket::NetworkError: return 10050;
-    case QAbstractSocket::AddressInUseError: return 10048;
-    case QAbstractSocket::SocketAddressNotAvailableError: return 10049;
-    case QAbstractSocket::UnsupportedSocketOperationError: return 10045;
-    default: return 10053;
+    case QAbstractSocket::ConnectionRefusedError:
+        return 10061;
+    case QAbstractSocket::RemoteHostClosedError:
+        return 10054;
+    case QAbstractSocket::HostNotFoundError:
+        return 11001;
+    case QAbstractSocket::SocketAccessError:
+        return 10013;
+    case QAbstractSocket::SocketResourceError:
+        return 10055;
+    case QAbstractSocket::SocketTimeoutError:
+        return 10060;
+    case QAbstractSocket::NetworkError:
+        return 10050;
+    case QAbstractSocket::AddressInUseError:
+        return 10048;
+    case QAbstractSocket::SocketAddressNotAvailableError:
+        return 10049;
+    case QAbstractSocket::UnsupportedSocketOperationError:
+        return 10045;
+    default:
+        return 10053;
     }
 }
 
 QString Endpoint::errorDescription(int number)
 {
     switch (number) {
-    case 10013: return QStringLiteral("Permission denied");
-    case 10045: return QStringLiteral("Operation not supported");
-    case 10048: return QStringLiteral("Address in use");
-    case 10049: return QStringLiteral("Address not available from the local machine");
-    case 10050: return QStringLiteral("Network is down");
-    case 10053: return QStringLiteral("Connection is aborted due to timeout or other failure");
-    case 10054: return QStringLiteral("The connection is reset by remote side");
-    case 10055: return QStringLiteral("No buffer space is available");
-    case 10060: return QStringLiteral("Attempt to connect timed out without establishing a connection");
-    case 10061: return QStringLiteral("Connection is forcefully rejected");
-    case 11001: return QStringLiteral("Authoritative answer: Host not found");
-    default: return QStringLiteral("Unknown socket error");
+    case 10013:
+        return QStringLiteral("Permission denied");
+    case 10045:
+        return QStringLiteral("Operation not supported");
+    case 10048:
+        return QStringLiteral("Address in use");
+    case 10049:
+        return QStringLiteral("Address not available from the local machine");
+    case 10050:
+        return QStringLiteral("Network is down");
+    case 10053:
+        return QStringLiteral("Connection is aborted due to timeout or other failure");
+    case 10054:
+        return QStringLiteral("The connection is reset by remote side");
+    case 10055:
+        return QStringLiteral("No buffer space is available");
+    case 10060:
+        return QStringLiteral("Attempt to connect timed out without establishing a connection");
+    case 10061:
+        return QStringLiteral("Connection is forcefully rejected");
+    case 11001:
+        return QStringLiteral("Authoritative answer: Host not found");
+    default:
+        return QStringLiteral("Unknown socket error");
     }
 }
