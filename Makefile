@@ -31,7 +31,7 @@ fuzz: deps
 	@scripts/run-fuzz $(FUZZ_SECONDS)
 
 format:
-	@git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format-14 -i
+	@git ls-files -z --cached --others --exclude-standard '*.cpp' '*.h' | xargs -0 clang-format-14 -i
 
 clean:
 	rm -rf build build-asan build-fuzz

@@ -1,10 +1,10 @@
 // Chat line round trip between two clients in one process: A sends "con 900",
 // B shows it and answers, the answer shows on A. The reference is a raw TCP
 // ping-pong of the same bytes on the same loopback, measured in the same run.
+#include "app/client.h"
+#include "app/clientwindows.h"
 #include "chat/chatwindow.h"
 #include "peer/peerlink.h"
-#include "peer/peerwindows.h"
-#include "shell/client.h"
 #include "shell/dialogs.h"
 #include "shell/socket/cp932.h"
 #include "testsupport.h"
@@ -38,9 +38,9 @@ std::unique_ptr<Client> startClient(const QString &dir, int n, const QString &na
     return c;
 }
 
-PeerWindows &windows(Client &c)
+ClientWindows &windows(Client &c)
 {
-    return *c.findChild<PeerWindows *>(QStringLiteral("PeerWindows"));
+    return *c.windows();
 }
 
 void send(ChatBoardWindow *w, const QString &text)

@@ -1,7 +1,7 @@
 // Start-up time to the entrance window on screen, against a bare Qt window;
 // idle CPU and memory of a running client, against a bare Qt program with the
 // same 100 ms timers, both measured side by side in one run.
-#include "shell/client.h"
+#include "app/client.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

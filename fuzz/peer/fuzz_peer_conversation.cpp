@@ -9,7 +9,6 @@
 // files, plug-in data, messages) reaches the user outside an open chat; at
 // most one post per connection; the unread queue stays within its bound.
 #include "peer/peerlink.h"
-#include "peer/peerui.h"
 #include "shell/clientcore.h"
 
 #include <QCoreApplication>
@@ -62,37 +61,34 @@ struct FuzzDesktop final : Desktop {
     QString getOpenFileName(const QString &, const QString &) override { return {}; }
 };
 
-struct FuzzUi final : PeerUi {
+// Watches what the link tells the rest of the client, as the windows would.
+struct FuzzUi {
     bool chatOpen = false;
     bool chatAllowed = false; // set by the harness when consent was given
     int posts = 0;
-    void showChatWindow() override
+
+    void watch(PeerLink &link)
     {
-        if (!chatAllowed) violated("a chat opened without consent");
-        chatOpen = true;
+        QObject::connect(&link, &PeerLink::chatAccepted, [this] {
+            if (!chatAllowed) violated("a chat opened without consent");
+            chatOpen = true;
+        });
+        QObject::connect(&link, &PeerLink::partnerLeftChat, [this] { chatOpen = false; });
+        QObject::connect(&link, &PeerLink::conversationFailed, [this] { chatOpen = false; });
+        auto insideChat = [this](const char *what) {
+            return [this, what] {
+                if (!chatOpen) violated(what);
+            };
+        };
+        QObject::connect(&link, &PeerLink::whiteboardOpenedByPartner,
+                         insideChat("a whiteboard outside a chat"));
+        QObject::connect(&link, &PeerLink::chatLineReceived, insideChat("a chat line outside a chat"));
+        QObject::connect(&link, &PeerLink::fileOffered, insideChat("a file offer outside a chat"));
+        QObject::connect(&link, &PeerLink::pluginDataReceived, insideChat("plug-in data outside a chat"));
+        QObject::connect(&link, &PeerLink::postReceived, [this] {
+            if (++posts > 1) violated("a second post on one connection");
+        });
     }
-    void unloadChatWindow() override { chatOpen = false; }
-    bool addChatLine(const QString &) override
-    {
-        // The partner-left line is written only into an open window, like any line.
-        return chatOpen;
-    }
-    void showWhiteboard() override
-    {
-        if (!chatOpen) violated("a whiteboard opened outside a chat");
-    }
-    void closeWhiteboard() override {}
-    void unloadTransferWindow() override {}
-    void showReceivedPost(const QString &) override
-    {
-        if (++posts > 1) violated("a second post on one connection");
-    }
-    void openMessagePostWindow() override {}
-    void unloadMessagePostWindow() override {}
-    QString messagePostText() const override { return QStringLiteral("post"); }
-    void showNotice(const QString &) override {}
-    void focusName() override {}
-    void focusIpBox() override {}
 };
 
 struct Harness {
@@ -103,12 +99,13 @@ struct Harness {
     QHostAddress self{QStringLiteral("127.0.0.201")};
     QHostAddress partner{QStringLiteral("127.0.0.202")};
     ClientCore core{dir.path(), self, desktop};
-    PeerLink link{core, ui};
+    PeerLink link{core};
     QTcpServer partnerServer;
 
     Harness()
     {
         desktop.chatOpen = &ui.chatOpen;
+        ui.watch(link);
         core.entrance().setName(QStringLiteral("fuzz"));
         // The link's own timers would only add noise between steps.
         link.timer1().stop();

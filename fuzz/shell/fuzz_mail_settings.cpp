@@ -1,5 +1,5 @@
 // The mail settings reader, and the password scrambling both ways.
-#include "mail/mailsettings.h"
+#include "shell/mailsettings.h"
 
 #include <cstdlib>
 

@@ -3,11 +3,63 @@
 #include "chat/chattext.h"
 #include "peer/peerlink.h"
 #include "shell/clientcore.h"
+#include "shell/plaintext.h"
 #include "shell/textcap.h"
+#include "whiteboard/peerwhiteboardhost.h"
 
-ChatSession::ChatSession(ClientCore &core, PeerLink &link, QObject *parent)
-    : QObject(parent), m_core(core), m_link(link)
+#include <QPointer>
+
+ChatSession::ChatSession(ClientCore &core, PeerLink &link, PeerWhiteboardHost &board, QObject *parent)
+    : QObject(parent), m_core(core), m_link(link), m_board(board)
 {
+    connect(&link, &PeerLink::chatAccepted, this, &ChatSession::open);
+    connect(&link, &PeerLink::chatLineReceived, this, [this](const QString &line) {
+        // A line with no chat open belongs to no conversation.
+        if (isOpen()) addLine(line);
+    });
+    connect(&link, &PeerLink::partnerLeftChat, this, [this] {
+        // The partner has left the chat and its board with it: no handshake to wait for.
+        m_board.closeWithoutHandshake();
+        close();
+    });
+    connect(&link, &PeerLink::conversationFailed, this, [this] {
+        if (isOpen()) close();
+        if (m_core.state().isOpen(WhiteboardWindow)) m_board.dropWindow();
+    });
+    connect(&link, &PeerLink::partnerVanished, this, [this] {
+        // A partner that vanishes mid-chat leaves the window to the user, who
+        // should know that nothing typed there reaches anyone any more.
+        if (isOpen()) addLine(kPartnerLeftLine);
+    });
+    connect(&link, &PeerLink::pluginDataReceived, this, [this](const QString &data) {
+        m_core.desktop().clearClipboard();
+        m_core.desktop().setClipboardText(chat::kPluginReceive + data);
+    });
+}
+
+bool ChatSession::isOpen() const
+{
+    return m_core.state().isOpen(ChatWindow);
+}
+
+void ChatSession::open()
+{
+    SharedState &s = m_core.state();
+    // The window of a chat that was hung up but not yet finished serves the new one.
+    if (!m_active) m_transcript.clear();
+    m_active = true;
+    s.setOpen(WindowNumber::ChatWindow, true);
+    s.blockAck = 0;
+    s.recvFileName.clear();
+    Q_EMIT opened();
+}
+
+void ChatSession::addLine(const QString &line)
+{
+    m_transcript.prepend(textcap::clip(line, textcap::kMaxChatLineChars) + plaintext::kCrLf);
+    if (m_transcript.size() > textcap::kMaxKeptChars)
+        textcap::trimOldest(m_transcript, textcap::kMaxKeptChars);
+    Q_EMIT lineAdded(textcap::clip(line, textcap::kMaxChatLineChars));
 }
 
 QString ChatSession::sendLine(const QString &text)
@@ -17,39 +69,72 @@ QString ChatSession::sendLine(const QString &text)
     const QString line =
         textcap::clip(chat::chatLine(m_core.entrance().name(), text), textcap::kMaxChatLineChars);
     m_link.send(QStringLiteral("con 900") + line);
+    addLine(line);
     return line;
 }
 
-QString ChatSession::sendFeeling(int index)
+void ChatSession::sendFeeling(int index)
 {
     m_link.send(
         QStringLiteral("con 900") +
         textcap::clip(chat::feelingMessage(m_core.entrance().name(), index), textcap::kMaxChatLineChars));
-    return chat::feelingNotice(index);
+    addLine(chat::feelingNotice(index));
 }
 
 bool ChatSession::startWhiteboard()
 {
     if (m_core.state().transferActive == 1) return false;
-    m_link.send(QStringLiteral("con 910"));
-    m_link.whiteboardHost().setWhiteboardState(1);
+    m_board.open();
     return true;
 }
 
-void ChatSession::closingSteps(const QString &display, const std::function<void()> &closeWhiteboard)
+void ChatSession::hangUp()
 {
+    if (m_hangingUp) return;
+    m_hangingUp = true;
+    QPointer<ChatSession> self(this);
     SharedState &s = m_core.state();
+    s.setOpen(WindowNumber::ChatWindow, false);
+    Q_EMIT hangingUp();
     if (m_link.connected() && s.whiteboardState != 0) {
         m_link.send(QStringLiteral("con 920"));
-        m_link.whiteboardHost().waitForWhiteboardClosed(kWhiteboardCloseWaitMs);
-        closeWhiteboard();
+        m_board.waitForWhiteboardClosed(kWhiteboardCloseWaitMs);
+        if (!self) return;
+        m_board.dropWindow();
     }
     m_link.send(QStringLiteral("con 120"));
     m_link.leaveChat();
-    closeWhiteboard();
+    m_board.dropWindow();
     s.quietClose = 1;
-    const QString entry = chat::chatLogEntry(chat::systemDate(), chat::systemTime(), display);
-    chat::appendToFile(m_core.path(QStringLiteral("wezchat.log")), cp932::encode(entry));
+    const QDateTime now = m_core.desktop().now();
+    const QString entry =
+        chat::chatLogEntry(plaintext::systemDate(now), plaintext::systemTime(now), m_transcript);
+    plaintext::appendToFile(m_core.path(QStringLiteral("wezchat.log")), cp932::encode(entry));
+    m_hangingUp = false;
+}
+
+void ChatSession::close()
+{
+    if (!m_active) return;
+    // Closed from inside its own closing steps (the partner's "con 120"
+    // during the whiteboard wait): the steps that run finish the job.
+    if (!m_hangingUp) {
+        QPointer<ChatSession> self(this);
+        hangUp();
+        if (!self) return;
+    }
+    m_active = false;
+    Q_EMIT finished();
+}
+
+void ChatSession::forceQuit()
+{
+    m_core.winsock1().close();
+    m_core.winsock2().close();
+    m_core.winsock3().close();
+    // No closing steps: the partner only sees the connection drop.
+    m_active = false;
+    Q_EMIT quitRequested();
 }
 
 void ChatSession::pluginTick()

@@ -1,38 +1,71 @@
 #pragma once
-// What the chat window does apart from showing it: sending lines and
-// feelings, opening the whiteboard, the closing steps with the chat log, and
-// the plug-in link through the clipboard.
+// One chat with the partner, without its window: the transcript (newest line
+// first), sending lines and feelings, opening the whiteboard, the plug-in
+// link through the clipboard, and the hang-up with its closing steps and the
+// chat log. It lives as long as the client; the chat window shows it.
 #include <QObject>
 #include <QString>
 
-#include <functional>
-
 class ClientCore;
 class PeerLink;
+class PeerWhiteboardHost;
 
 class ChatSession final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ChatSession)
 public:
     static constexpr int kWhiteboardCloseWaitMs = 20000;
+    inline static const QString kPartnerLeftLine = QStringLiteral("（相手との接続が切れました）");
 
-    ChatSession(ClientCore &core, PeerLink &link, QObject *parent = nullptr);
+    ChatSession(ClientCore &core, PeerLink &link, PeerWhiteboardHost &board, QObject *parent = nullptr);
 
-    // The own line for `text`, sent when connected; empty when `text` is empty.
+    // A chat is open and has not been hung up.
+    bool isOpen() const;
+    // From the chat's start until it finished: its window is loaded.
+    bool isActive() const { return m_active; }
+    // Lines, each ended by CR LF, newest first, at most textcap::kMaxKeptChars.
+    const QString &transcript() const { return m_transcript; }
+    // Puts a line on top of the transcript, cut to the line cap.
+    void addLine(const QString &line);
+
+    // The own line for `text`, sent when connected and put on the transcript; empty when `text` is empty.
     QString sendLine(const QString &text);
-    // Sends feeling `index` when connected; returns the own display's notice.
-    QString sendFeeling(int index);
+    // Sends feeling `index` when connected and puts its notice on the transcript.
+    void sendFeeling(int index);
     // The whiteboard button: false while a file transfer runs. Otherwise the
-    // partner is told and whiteboardState is 1; the caller shows the board.
+    // partner is told and the board opens.
     bool startWhiteboard();
-    // Closing steps 4 to 9: the whiteboard handshake (ends when the partner
-    // answers, the connection closes or after 20 seconds), "con 120", the
-    // chat log. `closeWhiteboard` unloads the board without a handshake.
-    void closingSteps(const QString &display, const std::function<void()> &closeWhiteboard);
     // The plug-in text on the clipboard goes to the partner; the clipboard is cleared.
     void pluginTick();
 
+    // 接続を切る: the closing steps: the whiteboard handshake (ends when the
+    // partner answers, the connection closes or after 20 seconds), "con 120",
+    // the chat log. Never inside itself.
+    void hangUp();
+    // The window closes, the partner left or the connection failed: the
+    // closing steps run once more (unless they are running) and the chat is over.
+    void close();
+    // The user ends the program at once: the connections drop without closing steps.
+    void forceQuit();
+
+Q_SIGNALS:
+    // A chat began: the window shows an empty transcript.
+    void opened();
+    void lineAdded(const QString &line);
+    // The closing steps begin: the commands go grey.
+    void hangingUp();
+    // The chat is over (the partner left or the connection failed): the window goes.
+    void finished();
+    // forceQuit(): the program ends.
+    void quitRequested();
+
 private:
+    void open();
+
     ClientCore &m_core;
     PeerLink &m_link;
+    PeerWhiteboardHost &m_board;
+    QString m_transcript;
+    bool m_active = false;
+    bool m_hangingUp = false;
 };

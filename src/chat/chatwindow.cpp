@@ -3,10 +3,10 @@
 #include "chat/chatsession.h"
 #include "chat/chattext.h"
 #include "chat/fontsizedialog.h"
-#include "peer/peerlink.h"
 #include "shell/clientcore.h"
 #include "shell/icons.h"
 #include "shell/newestfirsttext.h"
+#include "shell/plaintext.h"
 #include "shell/windowplacement.h"
 
 #include <QAction>
@@ -28,9 +28,9 @@ QString fromSelection(QString text)
 }
 } // namespace
 
-ChatBoardWindow::ChatBoardWindow(ClientCore &core, PeerLink &link, Hooks hooks, QWidget *parent)
-    : QMainWindow(parent), m_core(core), m_session(new ChatSession(core, link, this)),
-      m_hooks(std::move(hooks))
+ChatBoardWindow::ChatBoardWindow(ClientCore &core, ChatSession &session,
+                                 std::function<QWidget *()> transferWindow, QWidget *parent)
+    : QMainWindow(parent), m_core(core), m_session(session), m_transferWindow(std::move(transferWindow))
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Wez Chat Board"));
@@ -87,7 +87,7 @@ ChatBoardWindow::ChatBoardWindow(ClientCore &core, PeerLink &link, Hooks hooks, 
     m_timer2->setObjectName(QStringLiteral("Timer2"));
     connect(m_timer2, &QTimer::timeout, this, [this] {
         placeTransferWindow();
-        m_session->pluginTick();
+        m_session.pluginTick();
     });
     m_timer2->start(500);
 
@@ -96,13 +96,15 @@ ChatBoardWindow::ChatBoardWindow(ClientCore &core, PeerLink &link, Hooks hooks, 
     connect(m_buttons[1], &QPushButton::clicked, this, &ChatBoardWindow::openWhiteboard);
     connect(m_buttons[2], &QPushButton::clicked, this, &ChatBoardWindow::endChat);
 
+    connect(&m_session, &ChatSession::lineAdded, this,
+            [this](const QString &line) { m_display->prepend(line); });
+    connect(&m_session, &ChatSession::hangingUp, this, &ChatBoardWindow::onHangingUp);
+    connect(&m_session, &ChatSession::finished, this, &ChatBoardWindow::onFinished);
+
     // Form_Load
-    SharedState &s = m_core.state();
-    s.setOpen(WindowNumber::ChatWindow, true);
+    m_display->setText(m_session.transcript());
     resize(4700 / kTwips, 3555 / kTwips);
-    placement::moveTo(this, s.chatPosition);
-    s.blockAck = 0;
-    s.recvFileName.clear();
+    placement::moveTo(this, m_core.state().chatPosition);
     m_actions.value(QStringLiteral("menuAllTop"))->setChecked(false);
     m_text2->setFocus();
 }
@@ -110,10 +112,6 @@ ChatBoardWindow::ChatBoardWindow(ClientCore &core, PeerLink &link, Hooks hooks, 
 ChatBoardWindow::~ChatBoardWindow()
 {
     Q_EMIT unloading();
-    if (!m_closingDone) {
-        // Torn down with the client: keep the flags right, say nothing more.
-        m_core.state().setOpen(WindowNumber::ChatWindow, false);
-    }
     delete m_fontDialog.data();
 }
 
@@ -163,11 +161,6 @@ QAction *ChatBoardWindow::feelingAction(int index) const
     return m_feelings.value(index);
 }
 
-void ChatBoardWindow::addLine(const QString &line)
-{
-    m_display->prepend(textcap::clip(line, textcap::kMaxChatLineChars));
-}
-
 QString ChatBoardWindow::displayText() const
 {
     return m_display->text();
@@ -187,7 +180,7 @@ void ChatBoardWindow::setDisplayFontSize(int size)
 
 bool ChatBoardWindow::confirmLoss(const QString &text)
 {
-    const QString question = chat::lossQuestion(text);
+    const QString question = plaintext::lossQuestion(text);
     if (question.isEmpty()) return true;
     QPointer<ChatBoardWindow> self(this);
     const int answer = m_core.desktop().askYesNo(question);
@@ -209,8 +202,7 @@ void ChatBoardWindow::sendLine()
         QPointer<ChatBoardWindow> self(this);
         if (!confirmLoss(m_core.entrance().name() + text) || !self) return;
     }
-    const QString line = m_session->sendLine(text);
-    addLine(line);
+    m_session.sendLine(text);
     m_text2->clear();
 }
 
@@ -218,59 +210,68 @@ void ChatBoardWindow::sendFeeling(int index)
 {
     QPointer<ChatBoardWindow> self(this);
     if (!confirmLoss(chat::feelingMessage(m_core.entrance().name(), index)) || !self) return;
-    addLine(m_session->sendFeeling(index));
+    m_session.sendFeeling(index);
 }
 
 void ChatBoardWindow::openWhiteboard()
 {
-    if (m_session->startWhiteboard() && m_hooks.showWhiteboard) m_hooks.showWhiteboard();
+    m_session.startWhiteboard();
 }
 
 void ChatBoardWindow::endChat()
 {
-    m_core.state().setOpen(WindowNumber::ChatWindow, false);
-    m_core.state().quietClose = 1;
-    runClosingSteps();
+    hangUp();
 }
 
-void ChatBoardWindow::runClosingSteps()
+void ChatBoardWindow::hangUp()
 {
-    if (m_inClosing) return;
-    m_inClosing = true;
+    if (m_inHangUp) return;
+    m_inHangUp = true;
     QPointer<ChatBoardWindow> self(this);
-    SharedState &s = m_core.state();
-    s.setOpen(WindowNumber::ChatWindow, false);
+    m_session.hangUp();
+    if (!self) return;
+    m_inHangUp = false;
+    // The chat finished inside its closing steps (the partner's "con 120"
+    // during the whiteboard wait): the window goes now that they are through.
+    if (m_finishAfterHangUp) {
+        m_deleting = true;
+        hide();
+        deleteLater();
+    }
+}
+
+void ChatBoardWindow::onHangingUp()
+{
     setTopMost(false);
-    s.chatPosition = placement::positionOf(this);
+    m_core.state().chatPosition = placement::positionOf(this);
     m_menuFile->setEnabled(false);
     for (QPushButton *b : m_buttons)
         b->setEnabled(false);
-    m_session->closingSteps(m_display->text(), [this] {
-        if (m_hooks.closeWhiteboard) m_hooks.closeWhiteboard();
-    });
-    if (self) {
-        m_inClosing = false;
-        m_closingDone = true;
+}
+
+void ChatBoardWindow::onFinished()
+{
+    if (m_deleting) return;
+    if (m_inHangUp) {
+        m_finishAfterHangUp = true;
+        return;
     }
+    m_deleting = true;
+    hide();
+    deleteLater();
 }
 
 void ChatBoardWindow::unload()
 {
     if (m_deleting) return;
-    // Unloaded from inside its own closing steps (the partner's "con 120"
-    // during the whiteboard wait): the steps that run finish the job.
-    if (m_inClosing) {
-        m_deleting = true;
-        QTimer::singleShot(0, this, [this] { deleteLater(); });
+    // The session's end comes back as finished(), which takes the window away.
+    if (m_session.isActive()) {
+        m_session.close();
         return;
     }
     m_deleting = true;
-    QPointer<ChatBoardWindow> self(this);
-    runClosingSteps();
-    if (self) {
-        hide();
-        deleteLater();
-    }
+    hide();
+    deleteLater();
 }
 
 void ChatBoardWindow::closeEvent(QCloseEvent *event)
@@ -310,7 +311,7 @@ void ChatBoardWindow::moveEvent(QMoveEvent *event)
 
 void ChatBoardWindow::placeTransferWindow()
 {
-    QWidget *transfer = m_hooks.transferWindow ? m_hooks.transferWindow() : nullptr;
+    QWidget *transfer = m_transferWindow ? m_transferWindow() : nullptr;
     if (!transfer) return;
     const QRect frame = frameGeometry();
     transfer->move(frame.left() + frame.width() - transfer->frameGeometry().width(), frame.top());
@@ -365,7 +366,7 @@ void ChatBoardWindow::setTopMost(bool on)
 void ChatBoardWindow::setTransferCommandsEnabled(bool enabled)
 {
     // A chat that is ending keeps its commands off whatever a transfer does.
-    if (enabled && (m_closingDone || m_inClosing)) return;
+    if (enabled && !m_session.isOpen()) return;
     m_buttons[1]->setEnabled(enabled);
     m_buttons[2]->setEnabled(enabled);
     for (const char *name : {"menuWhiteBoard", "menuFtne", "menuClose"})
@@ -396,14 +397,9 @@ void ChatBoardWindow::setStatusText(const QString &text)
 void ChatBoardWindow::forceQuit()
 {
     QPointer<ChatBoardWindow> self(this);
-    const int answer =
-        m_core.desktop().askYesNo(QStringLiteral("相手が応答しなくなったときだけ、使用してください。") +
-                                  chat::kCrLf + QStringLiteral("Ｗｅｚを強制終了します。よろしいですか？"));
+    const int answer = m_core.desktop().askYesNo(
+        QStringLiteral("相手が応答しなくなったときだけ、使用してください。") + plaintext::kCrLf +
+        QStringLiteral("Ｗｅｚを強制終了します。よろしいですか？"));
     if (answer != 1 || !self) return;
-    m_core.winsock1().close();
-    m_core.winsock2().close();
-    m_core.winsock3().close();
-    // No closing steps: the partner only sees the connection drop.
-    m_closingDone = true;
-    if (m_hooks.forceQuit) m_hooks.forceQuit();
+    m_session.forceQuit();
 }

@@ -8,11 +8,11 @@
 #include <functional>
 #include <memory>
 
+#include "chat/fontsizedialog.h"
+
 class ChatSession;
 class ClientCore;
-#include "chat/fontsizedialog.h"
 class NewestFirstText;
-class PeerLink;
 class QAction;
 class QLabel;
 class QLineEdit;
@@ -28,25 +28,19 @@ public:
     // What one may type: "name> " and the text still fit in the line a partner shows.
     static constexpr int kMaxInputChars = 4000;
 
-    struct Hooks {
-        std::function<void()> showWhiteboard;      // Form4, opened by this side
-        std::function<void()> closeWhiteboard;     // Form4 away without a handshake
-        std::function<QWidget *()> transferWindow; // Form8, when loaded
-        std::function<void()> forceQuit;           // ends the program at once
-    };
-
-    ChatBoardWindow(ClientCore &core, PeerLink &link, Hooks hooks, QWidget *parent = nullptr);
+    // `transferWindow` gives Form8 while it is loaded, to keep it at the window's corner.
+    ChatBoardWindow(ClientCore &core, ChatSession &session, std::function<QWidget *()> transferWindow,
+                    QWidget *parent = nullptr);
     ~ChatBoardWindow() override;
 
-    // "con 900" and the file transfer's notices: the line goes on top, cut
-    // to the line cap; the oldest lines go beyond the display's cap.
-    void addLine(const QString &line);
-    QString displayText() const; // lines, each ended by CR LF, newest first
+    // The transcript as shown: lines, each ended by CR LF, newest first.
+    QString displayText() const;
     int displayFontSize() const;
     void setDisplayFontSize(int size);
-    // Runs the closing steps (unless they already ran for this unload) and deletes the window.
+    // Runs the closing steps (unless they already ran) and deletes the window.
     void unload();
 
+    ChatSession &session() const { return m_session; }
     QAction *menuItem(const QString &name) const { return m_actions.value(name); }
     QAction *feelingAction(int index) const;
     FontSizeDialog *fontSizeDialog() const { return m_fontDialog; }
@@ -75,7 +69,9 @@ private:
     void sendFeeling(int index);
     void openWhiteboard();
     void endChat();
-    void runClosingSteps();
+    void hangUp();
+    void onHangingUp();
+    void onFinished();
     void openFontDialog();
     void copySelection();
     void paste();
@@ -85,8 +81,8 @@ private:
     bool confirmLoss(const QString &text);
 
     ClientCore &m_core;
-    ChatSession *m_session;
-    Hooks m_hooks;
+    ChatSession &m_session;
+    std::function<QWidget *()> m_transferWindow;
     QPlainTextEdit *m_text1;
     std::unique_ptr<NewestFirstText> m_display;
     QLineEdit *m_text2;
@@ -97,7 +93,8 @@ private:
     QHash<QString, QAction *> m_actions;
     QList<QAction *> m_feelings;
     QPointer<FontSizeDialog> m_fontDialog;
-    bool m_closingDone = false;
-    bool m_inClosing = false;
+    // True while this window runs the closing steps: the chat may finish meanwhile.
+    bool m_inHangUp = false;
+    bool m_finishAfterHangUp = false;
     bool m_deleting = false;
 };

@@ -1,8 +1,8 @@
 #include "mail/mailsettingswindow.h"
 
-#include "mail/mailsettings.h"
 #include "shell/clientcore.h"
 #include "shell/icons.h"
+#include "shell/mailsettings.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

@@ -1,10 +1,10 @@
 #include "mail/messagepostwindow.h"
 
-#include "chat/chattext.h"
 #include "peer/peerlink.h"
 #include "shell/clientcore.h"
 #include "shell/icons.h"
 #include "shell/newestfirsttext.h"
+#include "shell/plaintext.h"
 #include "shell/windowplacement.h"
 
 #include <QCloseEvent>
@@ -64,7 +64,7 @@ void PostWindow::closeEvent(QCloseEvent *event)
 QString PostWindow::text() const
 {
     if (isShowingReceived()) return m_shown->text();
-    return m_text->toPlainText().replace(QLatin1Char('\n'), chat::kCrLf);
+    return m_text->toPlainText().replace(QLatin1Char('\n'), plaintext::kCrLf);
 }
 
 void PostWindow::setText(const QString &text)
@@ -72,7 +72,7 @@ void PostWindow::setText(const QString &text)
     if (isShowingReceived())
         m_shown->setText(text);
     else
-        m_text->setPlainText(QString(text).replace(chat::kCrLf, QStringLiteral("\n")));
+        m_text->setPlainText(QString(text).replace(plaintext::kCrLf, QStringLiteral("\n")));
 }
 
 bool PostWindow::isShowingReceived() const
@@ -125,13 +125,14 @@ void PostWindow::command1()
     SharedState &s = m_core.state();
     if (isShowingReceived()) {
         s.messagePostMode = 0;
-        chat::appendToFile(m_core.path(QStringLiteral("wezmes.log")), cp932::encode(text() + chat::kCrLf));
+        plaintext::appendToFile(m_core.path(QStringLiteral("wezmes.log")),
+                                cp932::encode(text() + plaintext::kCrLf));
         close();
         return;
     }
     // Mail goes out in UTF-8 and loses nothing; only the peer connection needs the check.
     const bool byMail = m_core.entrance().ipText().contains(QLatin1Char('@'));
-    const QString question = byMail ? QString() : chat::lossQuestion(m_core.entrance().name() + text());
+    const QString question = byMail ? QString() : plaintext::lossQuestion(m_core.entrance().name() + text());
     if (!question.isEmpty()) {
         // Mark what would arrive as "?", then ask once.
         QList<QTextEdit::ExtraSelection> marks;
@@ -159,7 +160,8 @@ void PostWindow::command1()
         s.messagePostMode = 0;
         if (!m_mailSender) {
             // Nothing can carry it yet: keep the window and its text.
-            m_core.desktop().showMessage(QStringLiteral("メールでの送信は、まだ使えません。") + chat::kCrLf +
+            m_core.desktop().showMessage(QStringLiteral("メールでの送信は、まだ使えません。") +
+                                         plaintext::kCrLf +
                                          QStringLiteral("相手のＩＰを指定して送信してください"));
             return;
         }
@@ -167,5 +169,5 @@ void PostWindow::command1()
         m_mailSender(*this);
         return;
     }
-    m_link.startMessagePost(m_core.entrance().postTarget());
+    m_link.startMessagePost(m_core.entrance().postTarget(), text());
 }

@@ -1,10 +1,8 @@
 #include "peer/peerlink.h"
 
-#include "chat/chattext.h"
-#include "peer/peerui.h"
 #include "shell/clientcore.h"
+#include "shell/plaintext.h"
 #include "shell/textcap.h"
-#include "transfer/transferprotocol.h"
 
 #include <QPointer>
 
@@ -18,8 +16,7 @@ QString socketErrorText(int number, const QString &description)
 }
 } // namespace
 
-PeerLink::PeerLink(ClientCore &core, PeerUi &ui, QObject *parent)
-    : QObject(parent), m_core(core), m_ui(ui), m_whiteboard(core, this)
+PeerLink::PeerLink(ClientCore &core, QObject *parent) : QObject(parent), m_core(core)
 {
     Endpoint &w1 = core.winsock1();
     connect(&w1, &Endpoint::connectionRequest, this, &PeerLink::onConnectionRequest);
@@ -66,12 +63,12 @@ bool PeerLink::hasNameAndAddress(const QString &missingAddressMessage)
     const EntranceState &e = m_core.entrance();
     if (e.name().isEmpty()) {
         m_core.desktop().showMessage(QStringLiteral("名前を記入してください"));
-        m_ui.focusName();
+        Q_EMIT nameMissing();
         return false;
     }
     if (e.ipText().isEmpty() || e.ipText() == EntranceState::kIpBoxPrompt) {
         m_core.desktop().showMessage(missingAddressMessage);
-        m_ui.focusIpBox();
+        Q_EMIT addressMissing();
         return false;
     }
     return true;
@@ -83,14 +80,41 @@ void PeerLink::chatCommand()
     EntranceState &e = m_core.entrance();
     const QString partner = e.ipText();
     e.addIpHistory();
-    if (m_core.state().isOpen(MessagePostWindow)) m_ui.unloadMessagePostWindow();
+    call(partner);
+}
+
+void PeerLink::callMember(const QString &address)
+{
+    if (m_core.entrance().name().isEmpty()) {
+        m_core.desktop().showMessage(QStringLiteral("名前を記入してください"));
+        Q_EMIT nameMissing();
+        return;
+    }
+    // A failed attempt is reported by the watchdog, so nothing waits here.
+    call(address);
+}
+
+void PeerLink::call(const QString &address)
+{
+    if (m_core.state().isOpen(MessagePostWindow)) Q_EMIT postWindowDismissed();
     Endpoint &w1 = m_core.winsock1();
     if (w1.state() != Endpoint::Closed) w1.close();
     m_core.state().quietClose = 0;
     // A post by mail leaves the mode set; a chat must not deliver a post.
     m_core.state().messagePostMode = 0;
     w1.setLocalPort(0);
-    w1.connectToHost(partner, ClientCore::kPeerPort);
+    w1.connectToHost(address, ClientCore::kPeerPort);
+}
+
+void PeerLink::postToMember(const QString &address)
+{
+    m_core.entrance().setPostTarget(address);
+    if (m_core.entrance().name().isEmpty()) {
+        m_core.desktop().showMessage(QStringLiteral("名前を記入してください"));
+        Q_EMIT nameMissing();
+        return;
+    }
+    Q_EMIT postWindowRequested();
 }
 
 void PeerLink::postCommand()
@@ -100,11 +124,12 @@ void PeerLink::postCommand()
     EntranceState &e = m_core.entrance();
     e.setPostTarget(e.ipText());
     e.addIpHistory();
-    m_ui.openMessagePostWindow();
+    Q_EMIT postWindowRequested();
 }
 
-void PeerLink::startMessagePost(const QString &destination)
+void PeerLink::startMessagePost(const QString &destination, const QString &text)
 {
+    m_postText = text;
     m_core.state().messagePostMode = 1;
     Endpoint &w1 = m_core.winsock1();
     if (w1.state() != Endpoint::Closed) w1.close();
@@ -200,114 +225,134 @@ void PeerLink::receiveChunk(const QByteArray &chunk)
 
 bool PeerLink::react(const peer::Message &m)
 {
-    SharedState &s = m_core.state();
     using peer::Head;
     switch (m.kind) {
     case Head::Post:
-        m_core.playSound(QStringLiteral("MessegeR.wav"));
-        m_ui.showReceivedPost(m.payload);
-        send(QStringLiteral("con 020"));
-        // The sender hangs up next, as it should: that is no failed connection.
-        s.quietClose = 1;
-        return true;
+        return onPost(m.payload);
     case Head::PostDone:
-        m_core.winsock1().close();
-        s.messagePostMode = 0;
-        m_ui.unloadMessagePostWindow();
-        s.quietClose = 1;
-        return true;
+        return onPostDone();
     case Head::Hello:
-        if (m_conversation.phase() == peer::Phase::PostSent) {
-            const EntranceState &e = m_core.entrance();
-            send(QStringLiteral("con 010") + QStringLiteral("Messege from ") + e.name() + QLatin1Char(' ') +
-                 chat::systemDate() + QLatin1Char(' ') + chat::systemTime() + kCrLf + m_ui.messagePostText());
-            return false;
-        }
-        send(QStringLiteral("con 500") + m_core.entrance().name());
-        m_answerWaitStart.start();
-        m_answerWaitActive = true;
-        m_setupDeadline.start(kAnswerWaitMs + kAnswerGraceMs);
-        return true;
+        return onHello();
     case Head::Accepted:
-        m_answerWaitActive = false;
-        m_setupDeadline.stop();
-        m_ui.showChatWindow();
-        m_core.notifyServerChat(1, QStringLiteral("1204"));
-        return true;
+        return onAccepted();
     case Head::Closing:
-        // The partner has left the chat and its board with it: no handshake to wait for.
-        if (m_whiteboard.whiteboardState() != 0) {
-            m_whiteboard.setWhiteboardState(0);
-            m_ui.closeWhiteboard();
-        }
-        m_ui.unloadChatWindow();
-        m_conversation.leaveChat();
-        send(QStringLiteral("con 525"));
-        return true;
-    case Head::Request: {
-        m_core.playSound(QStringLiteral("connectok.wav"));
-        // The caller gives up after its own answer time; so does this side.
-        m_setupDeadline.start(m_setupLimitMs + kAnswerGraceMs);
-        const QString name = textcap::clip(m.payload, kMaxShownName);
-        const quint64 generation = m_conversation.generation();
-        // Asked without waiting here: the answer comes back as an event of its own.
-        m_core.desktop().askYesNoLater(
-            QStringLiteral("「") + name + QStringLiteral("」さんから接続要求があります。接続しますか？"),
-            this, [this, generation](int answer) { onRequestAnswered(generation, answer); });
-        return true;
-    }
+        return onClosing();
+    case Head::Request:
+        return onRequest(m.payload);
     case Head::Ignored:
         return true;
     case Head::End:
-        m_core.winsock1().close();
-        m_core.playSound(QStringLiteral("connectend.wav"));
-        // The end notice follows the sound by half a second, without holding the program.
-        QTimer::singleShot(500, this, [this] { m_core.notifyServerChat(2, QStringLiteral("1206")); });
-        return true;
+        return onEnd();
     case Head::Plugin:
-        m_core.desktop().clearClipboard();
-        m_core.desktop().setClipboardText(chat::kPluginReceive + m.payload);
+        Q_EMIT pluginDataReceived(m.payload);
         return true;
     case Head::BlockOk:
-        s.blockAck = 1;
-        Q_EMIT fileStateChanged();
+        Q_EMIT blockAnswered(true);
         return true;
     case Head::BlockBad:
-        s.blockAck = -1;
-        Q_EMIT fileStateChanged();
+        Q_EMIT blockAnswered(false);
         return true;
+    // A line with no chat open belongs to no conversation: the chat drops it.
     case Head::Line:
-        // A line with no chat window open belongs to no conversation: it is dropped.
-        m_ui.addChatLine(m.payload);
+        Q_EMIT chatLineReceived(m.payload);
         return true;
     case Head::BoardOpen:
-        m_whiteboard.setWhiteboardState(2);
-        m_ui.showWhiteboard();
+        Q_EMIT whiteboardOpenedByPartner();
         return true;
     case Head::BoardClose:
-        m_whiteboard.setWhiteboardState(0);
-        m_ui.closeWhiteboard();
+        Q_EMIT whiteboardCloseRequested();
         send(QStringLiteral("con 925"));
         return true;
     case Head::BoardClosed:
-        m_whiteboard.setWhiteboardState(0);
+        Q_EMIT whiteboardClosedByPartner();
         return true;
     case Head::FileReady:
-        s.peerReady = 1;
-        Q_EMIT fileStateChanged();
+        Q_EMIT fileReady();
         return true;
     case Head::FileOffer:
-        // A malformed offer is ignored.
-        if (const auto offer = transfer::parseOffer(m.payload)) {
-            s.recvFileName = offer->name;
-            s.recvLastBlock = offer->lastBlock;
-            Q_EMIT fileStateChanged();
-        }
+        Q_EMIT fileOffered(m.payload);
         return true;
     case Head::Unknown:
         m_core.desktop().showMessage(m.head + QLatin1Char('/') + textcap::clip(m.payload, kMaxShownPayload));
         return true;
     }
+    return true;
+}
+
+bool PeerLink::onPost(const QString &text)
+{
+    m_core.playSound(QStringLiteral("MessegeR.wav"));
+    Q_EMIT postReceived(text);
+    send(QStringLiteral("con 020"));
+    // The sender hangs up next, as it should: that is no failed connection.
+    m_core.state().quietClose = 1;
+    return true;
+}
+
+bool PeerLink::onPostDone()
+{
+    SharedState &s = m_core.state();
+    m_core.winsock1().close();
+    s.messagePostMode = 0;
+    Q_EMIT postDelivered();
+    s.quietClose = 1;
+    return true;
+}
+
+bool PeerLink::onHello()
+{
+    if (m_conversation.phase() == peer::Phase::PostSent) {
+        const QDateTime now = m_core.desktop().now();
+        send(QStringLiteral("con 010") + QStringLiteral("Messege from ") + m_core.entrance().name() +
+             QLatin1Char(' ') + plaintext::systemDate(now) + QLatin1Char(' ') + plaintext::systemTime(now) +
+             kCrLf + m_postText);
+        return false;
+    }
+    send(QStringLiteral("con 500") + m_core.entrance().name());
+    m_answerWaitStart.start();
+    m_answerWaitActive = true;
+    m_setupDeadline.start(kAnswerWaitMs + kAnswerGraceMs);
+    return true;
+}
+
+bool PeerLink::onAccepted()
+{
+    m_answerWaitActive = false;
+    m_setupDeadline.stop();
+    Q_EMIT chatAccepted();
+    m_core.notifyServerChat(1, QStringLiteral("1204"));
+    return true;
+}
+
+bool PeerLink::onClosing()
+{
+    // The chat closes the partner's board with it, without a handshake.
+    Q_EMIT partnerLeftChat();
+    m_conversation.leaveChat();
+    send(QStringLiteral("con 525"));
+    return true;
+}
+
+bool PeerLink::onRequest(const QString &caller)
+{
+    m_core.playSound(QStringLiteral("connectok.wav"));
+    // The caller gives up after its own answer time; so does this side.
+    m_setupDeadline.start(m_setupLimitMs + kAnswerGraceMs);
+    const QString name = textcap::clip(caller, kMaxShownName);
+    const quint64 generation = m_conversation.generation();
+    // Asked without waiting here: the answer comes back as an event of its own.
+    m_core.desktop().askYesNoLater(
+        QStringLiteral("「") + name + QStringLiteral("」さんから接続要求があります。接続しますか？"), this,
+        [this, generation](int answer) { onRequestAnswered(generation, answer); });
+    return true;
+}
+
+bool PeerLink::onEnd()
+{
+    m_core.winsock1().close();
+    m_core.playSound(QStringLiteral("connectend.wav"));
+    // The end notice follows the sound by half a second, without holding the program.
+    QTimer::singleShot(500, this, [this] { m_core.notifyServerChat(2, QStringLiteral("1206")); });
     return true;
 }
 
@@ -323,31 +368,21 @@ void PeerLink::onRequestAnswered(quint64 generation, int answer)
     send(QStringLiteral("con 110"));
     m_core.state().quietClose = 1;
     m_core.notifyServerChat(1, QStringLiteral("1206"));
-    m_ui.showChatWindow();
+    Q_EMIT chatAccepted();
 }
 
 void PeerLink::onPeerClose()
 {
     endConversation();
     m_core.notifyServerChat(2, QStringLiteral("1206"));
-    // A partner that vanishes mid-chat leaves the window to the user, who should
-    // know that nothing typed there reaches anyone any more.
-    if (m_core.state().isOpen(ChatWindow)) m_ui.addChatLine(kPartnerLeftLine);
+    Q_EMIT partnerVanished();
 }
 
 void PeerLink::onPeerError(int number, const QString &description)
 {
     endConversation();
     m_core.desktop().showMessage(socketErrorText(number, description));
-    unloadConversationWindows();
-}
-
-void PeerLink::unloadConversationWindows()
-{
-    const SharedState &s = m_core.state();
-    if (s.isOpen(ChatWindow)) m_ui.unloadChatWindow();
-    if (s.isOpen(WhiteboardWindow)) m_ui.closeWhiteboard();
-    if (s.isOpen(TransferWindow)) m_ui.unloadTransferWindow();
+    Q_EMIT conversationFailed();
 }
 
 // ---- Winsock3 ----
@@ -378,7 +413,7 @@ void PeerLink::onNoticeData()
     const QString text = m_core.winsock3().getData();
     if (!text.startsWith(QLatin1String("SRM 100"))) return;
     m_core.playSound(QStringLiteral("messegeR.wav"));
-    m_ui.showNotice(text.mid(7, kMaxNoticeChars));
+    Q_EMIT noticeReceived(text.mid(7, kMaxNoticeChars));
 }
 
 // ---- timers ----
@@ -397,7 +432,7 @@ void PeerLink::timer1Tick()
         if (s.quietClose == 0) {
             m_core.desktop().showMessage(QStringLiteral("相手に接続できませんでした。") + kCrLf +
                                          QStringLiteral("しばらくしてから、再度接続してください。"));
-            unloadConversationWindows();
+            Q_EMIT conversationFailed();
             // Told once: a port that stays taken must not repeat this every 2.1 seconds.
             s.quietClose = 1;
         }

@@ -2,23 +2,22 @@
 // The peer link of the entrance window: the receiver of the control
 // connection (Winsock1) and its reactions, the notice listener (Winsock3),
 // the status timers Timer1 and Timer2, and the entrance commands that start a
-// chat or a message post.
+// chat or a message post. It is the only one that sends on the control
+// connection; what a message means to the chat, the whiteboard, the transfer
+// and the post windows it tells them through one signal per message head.
 #include "peer/conversation.h"
 #include "peer/peerreceiver.h"
-#include "peer/peerwhiteboardhost.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
 class ClientCore;
-class PeerUi;
 
 class PeerLink final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(PeerLink)
 public:
-    inline static const QString kPartnerLeftLine = QStringLiteral("（相手との接続が切れました）");
     static constexpr int kTickMs = 100;
     static constexpr int kMaxTicks = 20;
     static constexpr qint64 kAnswerWaitMs = 20000;
@@ -33,14 +32,17 @@ public:
     // A notice sender has this long from its connection to be done.
     static constexpr int kNoticeLimitMs = 5000;
 
-    PeerLink(ClientCore &core, PeerUi &ui, QObject *parent = nullptr);
+    explicit PeerLink(ClientCore &core, QObject *parent = nullptr);
 
     // Command2: calls the address in the IP box.
     void chatCommand();
     // Command4: opens the message post window for the address in the IP box.
     void postCommand();
-    // Form5's send button, peer path: delivers the post to `destination`.
-    void startMessagePost(const QString &destination);
+    // The member list's chat and post buttons, for the member at `address`.
+    void callMember(const QString &address);
+    void postToMember(const QString &address);
+    // Form5's send button, peer path: delivers `text` to `destination`.
+    void startMessagePost(const QString &destination, const QString &text);
 
     // Sends a peer message when the control connection is connected.
     bool send(const QString &message);
@@ -57,7 +59,6 @@ public:
     // One received chunk of the control connection, as a data event delivers it.
     void receiveChunk(const QByteArray &chunk);
     int connectTicks() const { return m_connectTicks; }
-    PeerWhiteboardHost &whiteboardHost() { return m_whiteboard; }
     QTimer &timer1() { return m_timer1; }
     QTimer &timer2() { return m_timer2; }
 
@@ -65,19 +66,54 @@ public:
     void timer2Tick();
 
 Q_SIGNALS:
-    // A message that fitted the conversation and was acted on.
+    // A message that fitted the conversation, before its reaction.
     void messageReceived(const peer::Message &message);
-    // "con 999", "con 998", "con 800" or "con 810" changed the file transfer's
-    // shared state; the transfer acts on it at once instead of at its next tick.
-    void fileStateChanged();
+
+    // The conversation, one signal per message head that means something to
+    // another part; each comes after the message fitted the conversation.
+    void postReceived(const QString &text);       // "con 010"; "con 020" went back
+    void postDelivered();                         // "con 020"; the connection is closed
+    void chatAccepted();                          // "con 110" to our call, or our yes
+    void partnerLeftChat();                       // "con 120"; "con 525" goes back after it
+    void pluginDataReceived(const QString &data); // "con 700"
+    void blockAnswered(bool ok);                  // "con 800" yes, "con 810" no
+    void chatLineReceived(const QString &line);   // "con 900"
+    void whiteboardOpenedByPartner();             // "con 910"
+    void whiteboardCloseRequested();              // "con 920"; "con 925" goes back after it
+    void whiteboardClosedByPartner();             // "con 925"
+    void fileReady();                             // "con 998"
+    void fileOffered(const QString &offer);       // "con 999", as it came
+    // The notice listener's "SRM 100".
+    void noticeReceived(const QString &text);
+
+    // The partner hung up; the conversation is over.
+    void partnerVanished();
+    // The connection failed or a call was given up: the conversation's windows go.
+    void conversationFailed();
+    // Command4 found a name and a partner: the post window opens.
+    void postWindowRequested();
+    // A chat call replaces a post being written: the post window goes.
+    void postWindowDismissed();
+    // A command lacks the name or the partner's address; the user is told and this field gets the focus.
+    void nameMissing();
+    void addressMissing();
 
 private:
     // Both commands need a name and a partner; says which is missing and focuses it.
     bool hasNameAndAddress(const QString &missingAddressMessage);
+    // Dials the partner's port 1200; a post being written gives way.
+    void call(const QString &address);
     void onConnectionRequest(qintptr requestId);
     void onDataArrival();
     // Runs one message's reaction; false means "leave the handler".
     bool react(const peer::Message &m);
+    bool onPost(const QString &text);
+    bool onPostDone();
+    bool onHello();
+    bool onAccepted();
+    bool onClosing();
+    bool onRequest(const QString &caller);
+    bool onEnd();
     void onRequestAnswered(quint64 generation, int answer);
     // The control connection began (ours or accepted) or ended.
     void startConversation(bool accepted, bool post = false);
@@ -86,15 +122,12 @@ private:
     void onPeerStateChanged(int state);
     void onPeerClose();
     void onPeerError(int number, const QString &description);
-    void unloadConversationWindows();
 
     void onNoticeRequest(qintptr requestId);
     void onNoticeData();
     void onNoticeDeadline();
 
     ClientCore &m_core;
-    PeerUi &m_ui;
-    PeerWhiteboardHost m_whiteboard;
     peer::Receiver m_receiver;
     QTimer m_timer1;
     QTimer m_timer2;
@@ -109,4 +142,6 @@ private:
     QTimer m_noticeDeadline;
     int m_setupLimitMs = kSetupLimitMs;
     int m_noticeLimitMs = kNoticeLimitMs;
+    // The text of the post this connection delivers.
+    QString m_postText;
 };

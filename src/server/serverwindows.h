@@ -10,8 +10,10 @@
 #include <QObject>
 #include <QPointer>
 
-class Client;
-class PeerUi;
+class ClientCore;
+class EntranceWindow;
+class PeerLink;
+class WindowRegistry;
 
 namespace server {
 
@@ -19,10 +21,11 @@ class ServerWindows final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ServerWindows)
 public:
-    explicit ServerWindows(Client &client, QObject *parent = nullptr);
+    ServerWindows(ClientCore &core, ServerClient &server, PeerLink &link, EntranceWindow &entrance,
+                  WindowRegistry &registry, QObject *parent = nullptr);
     ~ServerWindows() override;
 
-    ServerClient &serverClient() { return *m_server; }
+    ServerClient &serverClient() { return m_server; }
     MemberListWindow *memberList() const { return m_memberList; }
     ServerSelectorWindow *serverSelector() const { return m_selector; }
     ProxyWindow *proxyWindow() const { return m_proxy; }
@@ -32,15 +35,17 @@ public:
     // menuSCng, menuProxy.
     void openServerSelector();
     void openProxyWindow();
+    // After shutdown the windows stay out of sight.
+    void hideAll();
 
 private:
-    void chatWithMember(const QString &address);
-    void postToMember(const QString &address);
     void changeServer(const QString &address);
-    PeerUi *peerUi() const;
 
-    Client &m_client;
-    ServerClient *m_server;
+    ClientCore &m_core;
+    ServerClient &m_server;
+    PeerLink &m_link;
+    QPointer<EntranceWindow> m_entrance;
+    WindowRegistry &m_registry;
     QPointer<MemberListWindow> m_memberList;
     QPointer<ServerSelectorWindow> m_selector;
     QPointer<ProxyWindow> m_proxy;

@@ -1,6 +1,6 @@
 #include "shell/clientcore.h"
 
-#include "mail/mailsettings.h"
+#include "shell/mailsettings.h"
 
 #include <QEventLoop>
 #include <QFile>

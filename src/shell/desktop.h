@@ -1,5 +1,6 @@
 #pragma once
 // What the logic needs from the desktop. The windows implement it; tests answer it.
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -36,4 +37,7 @@ public:
     // File dialogs; an empty result means cancelled.
     virtual QString getSaveFileName(const QString &caption, const QString &preset, const QString &filter) = 0;
     virtual QString getOpenFileName(const QString &caption, const QString &filter) = 0;
+
+    // The clock, for the dates written into posts and logs.
+    virtual QDateTime now() { return QDateTime::currentDateTime(); }
 };

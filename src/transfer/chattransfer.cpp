@@ -1,5 +1,6 @@
 #include "transfer/chattransfer.h"
 
+#include "chat/chatsession.h"
 #include "chat/chatwindow.h"
 #include "transfer/progresswindow.h"
 #include "transfer/transfercontroller.h"
@@ -8,8 +9,8 @@
 
 namespace transfer {
 
-ChatTransfer::ChatTransfer(ClientCore &core, ChatBoardWindow *chatWindow, QObject *parent)
-    : QObject(parent), CoreTransferHost(core), m_chat(chatWindow)
+ChatTransfer::ChatTransfer(ClientCore &core, PeerLink &link, ChatBoardWindow *chatWindow, QObject *parent)
+    : QObject(parent), CoreTransferHost(core, link), m_chat(chatWindow)
 {
     m_controller = new TransferController(chatWindow, *this);
     m_controller->attachMenus(chatWindow->menuItem(QStringLiteral("menuFtne")),
@@ -53,7 +54,7 @@ void ChatTransfer::onChatUnloading()
 
 void ChatTransfer::addChatLine(const QString &line)
 {
-    if (m_chat) m_chat->addLine(line);
+    if (m_chat) m_chat->session().addLine(line);
 }
 
 void ChatTransfer::setTransferCommandsEnabled(bool enabled)

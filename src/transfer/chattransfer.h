@@ -20,7 +20,7 @@ class ChatTransfer final : public QObject, public CoreTransferHost {
 public:
     // Lives until the chat window unloads, or, when the save dialog of a
     // finished reception is up then, until that reception is through.
-    ChatTransfer(ClientCore &core, ChatBoardWindow *chatWindow, QObject *parent = nullptr);
+    ChatTransfer(ClientCore &core, PeerLink &link, ChatBoardWindow *chatWindow, QObject *parent = nullptr);
     ~ChatTransfer() override;
 
     TransferController *controller() const { return m_controller; }

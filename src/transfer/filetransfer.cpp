@@ -166,6 +166,28 @@ void FileTransfer::sendFile()
     m_deadline.start(kAnswerLimitMs);
 }
 
+void FileTransfer::offerReceived(const QString &offer)
+{
+    const auto parsed = parseOffer(offer);
+    if (!parsed) return;
+    SharedState &s = m_host.state();
+    s.recvFileName = parsed->name;
+    s.recvLastBlock = parsed->lastBlock;
+    peerStateChanged();
+}
+
+void FileTransfer::readyReceived()
+{
+    m_host.state().peerReady = 1;
+    peerStateChanged();
+}
+
+void FileTransfer::blockAnswered(bool ok)
+{
+    m_host.state().blockAck = ok ? 1 : -1;
+    peerStateChanged();
+}
+
 void FileTransfer::peerStateChanged()
 {
     SharedState &state = m_host.state();

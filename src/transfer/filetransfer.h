@@ -33,6 +33,11 @@ public:
     // The peer protocol changed peerReady, blockAck or recvFileName; acting now
     // saves waiting for the next tick.
     void peerStateChanged();
+    // The partner's "con 999" (as it came; a malformed offer is ignored),
+    // "con 998", and "con 800" or "con 810".
+    void offerReceived(const QString &offer);
+    void readyReceived();
+    void blockAnswered(bool ok);
     // The chat ends: everything stops without lines or messages; a partial file
     // is dropped. For good: a file dialog that is still up starts nothing after.
     void stop();

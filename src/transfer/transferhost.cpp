@@ -1,5 +1,6 @@
 #include "transfer/transferhost.h"
 
+#include "peer/peerlink.h"
 #include "shell/clientcore.h"
 
 namespace transfer {
@@ -31,12 +32,12 @@ QString CoreTransferHost::ownName() const
 
 bool CoreTransferHost::controlConnected() const
 {
-    return m_core.winsock1().state() == Endpoint::Connected;
+    return m_link.connected();
 }
 
 void CoreTransferHost::sendControl(const QString &message)
 {
-    if (controlConnected()) m_core.winsock1().sendData(message);
+    m_link.send(message);
 }
 
 QString CoreTransferHost::partnerAddress() const

@@ -10,6 +10,7 @@
 #include <QString>
 
 class ClientCore;
+class PeerLink;
 
 namespace transfer {
 
@@ -46,11 +47,11 @@ public:
 };
 
 // The parts every client answers the same way, from its core: shared state,
-// desktop, data directory, bind address, own name and the peer connection
-// Winsock1. A chat window derives from it and adds its own parts.
+// desktop, data directory, bind address, own name and the peer link. A chat
+// window derives from it and adds its own parts.
 class CoreTransferHost : public TransferHost {
 public:
-    explicit CoreTransferHost(ClientCore &core) : m_core(core) {}
+    CoreTransferHost(ClientCore &core, PeerLink &link) : m_core(core), m_link(link) {}
 
     SharedState &state() override;
     Desktop &desktop() override;
@@ -63,6 +64,7 @@ public:
 
 protected:
     ClientCore &m_core;
+    PeerLink &m_link;
 };
 
 } // namespace transfer

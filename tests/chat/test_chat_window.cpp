@@ -25,7 +25,8 @@ private Q_SLOTS:
     void init()
     {
         m_client = startClient(m_dir.path(), 2, QString::fromUtf8("太郎"));
-        windows(*m_client).showChatWindow();
+        // A chat as the partner's yes would open it.
+        Q_EMIT m_client->parts().link.chatAccepted();
         QVERIFY(chat() && chat()->isVisible());
     }
 
@@ -85,8 +86,8 @@ private Q_SLOTS:
 
     void copyPrefersTheDisplayAndPasteAppends()
     {
-        chat()->addLine(QStringLiteral("first"));
-        chat()->addLine(QStringLiteral("second"));
+        m_client->parts().chat.addLine(QStringLiteral("first"));
+        m_client->parts().chat.addLine(QStringLiteral("second"));
         auto *display = child<QPlainTextEdit>(chat(), "Text1");
         auto *input = child<QLineEdit>(chat(), "Text2");
         input->setText(QStringLiteral("typed text"));

@@ -3,6 +3,7 @@
 // on 1200, keeps no conversation window open and no question waiting, and no
 // message comes back again and again.
 #include "../peer/peertesthelpers.h"
+#include "chat/chatsession.h"
 
 #include "shell/socket/cp932.h"
 
@@ -120,7 +121,7 @@ private Q_SLOTS:
                 QVERIFY(waitFor([&] { return listening(client()); }, 10000));
                 // The chat window stays for the user to read, and says the partner is gone.
                 QVERIFY(windows(client()).chatWindow());
-                QVERIFY(waitFor([&] { return display(client()).startsWith(PeerLink::kPartnerLeftLine); }));
+                QVERIFY(waitFor([&] { return display(client()).startsWith(ChatSession::kPartnerLeftLine); }));
                 windows(client()).chatWindow()->close(); // as the user does after reading it
             }
             settled(name.constData());

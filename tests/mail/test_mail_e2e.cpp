@@ -2,6 +2,7 @@
 // loopback (dovecot for POP3, an SMTP server delivering into its Maildirs),
 // driven through their windows and menus.
 #include "../peer/peertesthelpers.h"
+#include "app/mailwindows.h"
 #include "mail/mailcheck.h"
 #include "mail/mailpost.h"
 #include "mail/messagepostwindow.h"
@@ -28,7 +29,7 @@ QString others(int n)
 
 MailCheck *mailCheck(Client &c)
 {
-    return c.findChild<MailCheck *>(QStringLiteral("MailCheck"));
+    return &c.mailWindows()->check();
 }
 
 PostWindow *post(Client &c)

@@ -1,10 +1,10 @@
 #pragma once
 // Clients for peer tests: started on their own loopback address, with the
 // desktop's opener silenced, the peer windows at hand, and questions answered.
+#include "app/client.h"
+#include "app/clientwindows.h"
 #include "chat/chatwindow.h"
 #include "peer/peerlink.h"
-#include "peer/peerwindows.h"
-#include "shell/client.h"
 #include "shell/dialogs.h"
 #include "testsupport.h"
 
@@ -30,9 +30,9 @@ inline std::unique_ptr<Client> startClient(const QString &dir, int address, cons
     return client;
 }
 
-inline PeerWindows &windows(Client &c)
+inline ClientWindows &windows(Client &c)
 {
-    return *c.findChild<PeerWindows *>(QStringLiteral("PeerWindows"));
+    return *c.windows();
 }
 
 template <typename T> T *child(QObject *w, const char *name)

@@ -2,6 +2,7 @@
 // one chunk one message, characters split between reads, file offers.
 #include "chat/chattext.h"
 #include "peer/peerreceiver.h"
+#include "shell/plaintext.h"
 #include "testsupport.h"
 
 using namespace testsupport;
@@ -79,8 +80,8 @@ private Q_SLOTS:
                  QStringLiteral("Data:D Time:T\r\nb\r\na\r\n\r\n"));
         QCOMPARE(*chat::pluginData(QStringLiteral("wez_plugin_send_link42")), QStringLiteral("42"));
         QVERIFY(!chat::pluginData(QStringLiteral("wez_plugin_rcve_link42")));
-        QVERIFY(chat::lossQuestion(QString::fromUtf8("こんにちは～①")).isEmpty());
-        QVERIFY(chat::lossQuestion(QString::fromUtf8("やあ😀")).contains(QString::fromUtf8("😀")));
+        QVERIFY(plaintext::lossQuestion(QString::fromUtf8("こんにちは～①")).isEmpty());
+        QVERIFY(plaintext::lossQuestion(QString::fromUtf8("やあ😀")).contains(QString::fromUtf8("😀")));
     }
 };
 

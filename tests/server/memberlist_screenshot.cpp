@@ -42,7 +42,7 @@ int main(int argc, char **argv)
     a->core().entrance().setComment(u("はじめまして、チャット相手募集中"));
     a->core().state().serverAddress = loopback(1).toString();
     a->entranceWindow()->button(1)->click();
-    auto &windows = *a->findChild<server::ServerWindows *>(QStringLiteral("ServerWindows"));
+    auto &windows = *a->serverWindows();
     if (!waitFor([&] { return windows.memberList() && windows.memberList()->displayLines().size() == 5; },
                  10000))
         return 2;

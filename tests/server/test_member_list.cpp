@@ -32,7 +32,7 @@ QString u(const char *utf8)
 
 ServerWindows &serverWindows(Client &c)
 {
-    return *c.findChild<ServerWindows *>(QStringLiteral("ServerWindows"));
+    return *c.serverWindows();
 }
 
 MemberList *memberList(Client &c)

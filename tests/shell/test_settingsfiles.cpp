@@ -1,6 +1,6 @@
 // The personal settings, address history and mail settings files: exact bytes
 // both ways, and what a damaged or hand-edited file does.
-#include "mail/mailsettings.h"
+#include "shell/mailsettings.h"
 #include "shell/settingsfiles.h"
 #include "testsupport.h"
 

@@ -1,7 +1,7 @@
 // Start-up and shutdown of a whole client: the files it reads, the windows it
 // shows, the files it leaves behind, and the shared dialogs.
+#include "app/client.h"
 #include "mail/mailsettingswindow.h"
-#include "shell/client.h"
 #include "shell/dialogs.h"
 #include "shell/entrancewindow.h"
 #include "testsupport.h"
@@ -348,7 +348,7 @@ private Q_SLOTS:
                             {WhiteboardWindow, &whiteboard},
                             {AdvertisementWindow, &notices},
                             {MessagePostWindow, &closedPost}}) {
-            client->registerWindow(n, w);
+            client->registry().add(n, w);
             w->show();
         }
         SharedState &s = client->core().state();

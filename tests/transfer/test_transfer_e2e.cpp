@@ -48,7 +48,7 @@ void startChat(Chat &c)
 
 transfer::ChatTransfer *chatTransfer(Client &c)
 {
-    return c.findChild<transfer::ChatTransfer *>(QStringLiteral("ChatTransfer"));
+    return c.windows()->chatTransfer();
 }
 
 // Every text Form8 showed, read from its label, and whether it sat at the chat

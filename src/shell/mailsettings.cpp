@@ -1,4 +1,4 @@
-#include "mail/mailsettings.h"
+#include "shell/mailsettings.h"
 
 #include "shell/settingsfiles.h"
 #include "shell/socket/cp932.h"

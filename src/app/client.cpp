@@ -1,9 +1,11 @@
-#include "shell/client.h"
+#include "app/client.h"
 
+#include "app/clientwindows.h"
+#include "app/mailwindows.h"
 #include "mail/mailsettingswindow.h"
+#include "server/serverwindows.h"
 #include "shell/dialogs.h"
 #include "shell/entrancewindow.h"
-#include "shell/features.h"
 #include "shell/icons.h"
 #include "shell/windowplacement.h"
 
@@ -21,15 +23,19 @@ Client::Client(const Options &options, QObject *parent)
       m_lock(QDir(options.dataDir).filePath(QStringLiteral("wez.lock")))
 {
     QDir().mkpath(m_dataDir);
-    m_core = std::make_unique<ClientCore>(m_dataDir, options.bindAddress, m_desktop);
+    m_parts = std::make_unique<CoreClient>(m_dataDir, options.bindAddress, m_desktop);
 }
 
 Client::~Client()
 {
     m_desktop.closeAll();
     if (m_tray) m_tray->hide();
-    for (auto &w : m_windows)
-        delete w.data();
+    // The windows go before the core they show.
+    m_mailWindows.reset();
+    m_serverWindows.reset();
+    m_peerWindows.reset();
+    for (int n = ChatWindow; n <= TransferWindow; ++n)
+        delete m_registry.window(WindowNumber(n));
     delete m_mailSettings.data();
     delete m_entrance.data();
 }
@@ -40,19 +46,14 @@ Client::StartResult Client::start()
     if (!m_lock.tryLock()) return StartResult::AlreadyRunning;
     m_started = true;
 
-    m_entrance = new EntranceWindow(m_core->entrance());
-    m_core->resetState();
+    m_entrance = new EntranceWindow(core().entrance());
+    core().resetState();
     connect(m_entrance, &EntranceWindow::closeRequested, this, &Client::shutdown);
-    connect(m_entrance, &EntranceWindow::nameEdited, this, [this] { m_core->state().profileRegistered = 0; });
+    connect(m_entrance, &EntranceWindow::nameEdited, this, [this] { core().state().profileRegistered = 0; });
     connect(m_entrance, &EntranceWindow::commentEdited, this,
-            [this] { m_core->state().profileRegistered = 0; });
+            [this] { core().state().profileRegistered = 0; });
     wireMenus();
-    installPeer(*this);
-    installChat(*this);
-    installServer(*this);
-    installTransfer(*this);
-    installWhiteboard(*this);
-    installMail(*this);
+    buildWindows();
 
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         m_tray = new QSystemTrayIcon(icons::appIcon(), this);
@@ -64,17 +65,17 @@ Client::StartResult Client::start()
         m_tray->show();
     }
 
-    m_core->listenOn(m_core->winsock1(), ClientCore::kPeerPort);
-    m_core->listenOn(m_core->winsock3(), ClientCore::kNoticePort);
+    core().listenOn(core().winsock1(), ClientCore::kPeerPort);
+    core().listenOn(core().winsock3(), ClientCore::kNoticePort);
 
-    m_loadResult = m_core->loadFiles();
+    m_loadResult = core().loadFiles();
     m_entrance->adjustSize();
     if (m_loadResult != ClientCore::LoadResult::FirstStart)
-        placement::moveTo(m_entrance, m_core->state().entrancePosition);
+        placement::moveTo(m_entrance, core().state().entrancePosition);
     m_entrance->show();
     m_entrance->focusIpBox();
     if (m_loadResult == ClientCore::LoadResult::FirstStart)
-        m_desktop.openUrl(QUrl::fromLocalFile(m_core->shippedFile(QStringLiteral("wez.txt"))));
+        m_desktop.openUrl(QUrl::fromLocalFile(core().shippedFile(QStringLiteral("wez.txt"))));
     return StartResult::Started;
 }
 
@@ -87,34 +88,41 @@ void Client::wireMenus()
     on("menuChatlog", [this] { openDataFile(QStringLiteral("wezchat.log")); });
     on("menuMeslog", [this] { openDataFile(QStringLiteral("wezmes.log")); });
     on("mnuHelp",
-       [this] { m_desktop.openUrl(QUrl::fromLocalFile(m_core->shippedFile(QStringLiteral("wez.txt")))); });
+       [this] { m_desktop.openUrl(QUrl::fromLocalFile(core().shippedFile(QStringLiteral("wez.txt")))); });
     on("mnuExit", [this] { exitCommand(); });
     connect(m_entrance->button(3), &QPushButton::clicked, this, &Client::exitCommand);
     connect(m_entrance->button(5), &QPushButton::clicked, this, &Client::hideToTray);
 }
 
+void Client::buildWindows()
+{
+    CoreClient &p = *m_parts;
+    m_peerWindows = std::make_unique<ClientWindows>(p, m_desktop, *m_entrance, m_registry);
+    m_serverWindows =
+        std::make_unique<server::ServerWindows>(p.core, p.server, p.link, *m_entrance, m_registry);
+    m_mailWindows = std::make_unique<MailWindows>(p.core, *m_peerWindows, *m_entrance);
+
+    connect(m_entrance->button(2), &QPushButton::clicked, &p.link, &PeerLink::chatCommand);
+    connect(m_entrance->button(4), &QPushButton::clicked, &p.link, &PeerLink::postCommand);
+    connect(m_entrance->menuItem(QStringLiteral("mnuHP")), &QAction::triggered, m_peerWindows.get(),
+            &ClientWindows::openHomePage);
+    connect(m_entrance->menuItem(QStringLiteral("mnuVer")), &QAction::triggered, m_peerWindows.get(),
+            &ClientWindows::showAbout);
+    connect(&p.chat, &ChatSession::quitRequested, this, &Client::shutdown);
+}
+
 void Client::openDataFile(const QString &fileName)
 {
-    m_desktop.openUrl(QUrl::fromLocalFile(m_core->path(fileName)));
+    m_desktop.openUrl(QUrl::fromLocalFile(core().path(fileName)));
 }
 
 void Client::openMailSettings()
 {
     // The settings window waits while another command holds the user's attention.
-    if (m_core->state().operationBusy == 1) return;
-    if (!m_mailSettings) m_mailSettings = new MailSettingsWindow(*m_core);
+    if (core().state().operationBusy == 1) return;
+    if (!m_mailSettings) m_mailSettings = new MailSettingsWindow(core());
     m_mailSettings->show();
     m_mailSettings->raise();
-}
-
-void Client::registerWindow(WindowNumber n, QWidget *window)
-{
-    m_windows[n] = window;
-}
-
-QWidget *Client::window(WindowNumber n) const
-{
-    return m_windows[n];
 }
 
 void Client::hideToTray()
@@ -124,7 +132,7 @@ void Client::hideToTray()
     auto hide = [tray](QWidget *w) { tray ? w->hide() : w->showMinimized(); };
     hide(m_entrance);
     for (int n = ChatWindow; n <= MemberListWindow; ++n)
-        if (m_core->state().windowOpen[n] == 1 && m_windows[n]) hide(m_windows[n]);
+        if (QWidget *w = m_registry.window(WindowNumber(n)); w && core().state().windowOpen[n] == 1) hide(w);
 }
 
 void Client::restoreFromTray()
@@ -133,12 +141,13 @@ void Client::restoreFromTray()
     m_entrance->raise();
     m_entrance->activateWindow();
     for (int n = ChatWindow; n <= AdvertisementWindow; ++n)
-        if (m_core->state().windowOpen[n] == 1 && m_windows[n]) m_windows[n]->showNormal();
+        if (QWidget *w = m_registry.window(WindowNumber(n)); w && core().state().windowOpen[n] == 1)
+            w->showNormal();
 }
 
 void Client::exitCommand()
 {
-    if (m_core->winsock1().state() == Endpoint::Listening || m_core->winsock1().state() == Endpoint::Closed)
+    if (core().winsock1().state() == Endpoint::Listening || core().winsock1().state() == Endpoint::Closed)
         m_entrance->close();
 }
 
@@ -150,22 +159,27 @@ void Client::shutdown()
     progress->show();
     m_entrance->setCursor(Qt::WaitCursor);
 
-    SharedState &s = m_core->state();
-    if (s.serverRegistered == 1) m_core->waitServerSignOff();
-    m_core->winsock1().close();
+    SharedState &s = core().state();
+    if (s.serverRegistered == 1) core().waitServerSignOff();
+    core().winsock1().close();
     delete progress;
 
     s.entrancePosition = placement::positionOf(m_entrance);
     // A failed save keeps the previous files whole; the temporary files stay then.
-    if (m_core->saveFiles()) m_core->deleteTemporaryFiles();
+    if (core().saveFiles()) core().deleteTemporaryFiles();
 
     if (m_tray) m_tray->hide();
-    m_core->winsock2().close();
-    m_core->winsock3().close();
-    m_core->winsock9().close();
+    core().winsock2().close();
+    core().winsock3().close();
+    core().winsock9().close();
     m_desktop.closeAll();
-    for (auto &w : m_windows)
-        if (w) w->hide();
+    for (int n = ChatWindow; n <= TransferWindow; ++n)
+        if (QWidget *w = m_registry.window(WindowNumber(n))) w->hide();
+    // After shutdown nothing may come back to listening, and no mail check starts.
+    m_parts->link.timer1().stop();
+    m_parts->link.timer2().stop();
+    if (m_mailWindows) m_mailWindows->stop();
+    if (m_serverWindows) m_serverWindows->hideAll();
     if (m_mailSettings) m_mailSettings->hide();
     m_entrance->hide();
     m_lock.unlock();

@@ -1,20 +1,27 @@
 #pragma once
 // The composition root: one running client with its data directory and bind
-// address, its logic, its desktop and, on demand, its windows. main() builds
-// one; tests build two side by side in one process.
-#include "shell/clientcore.h"
+// address, its desktop, its core parts (built in dependency order) and the
+// windows over them. main() builds one; tests build two side by side in one
+// process.
+#include "app/coreclient.h"
 #include "shell/entrancewindow.h"
 #include "shell/instancelock.h"
 #include "shell/options.h"
 #include "shell/uidesktop.h"
+#include "shell/windowregistry.h"
 
 #include <QObject>
 #include <QPointer>
 
 #include <memory>
 
+class ClientWindows;
+class MailWindows;
 class QSystemTrayIcon;
 class QWidget;
+namespace server {
+class ServerWindows;
+}
 
 class Client final : public QObject {
     Q_OBJECT
@@ -30,14 +37,19 @@ public:
     void shutdown();
     bool isShuttingDown() const { return m_shuttingDown; }
 
-    ClientCore &core() { return *m_core; }
+    ClientCore &core() { return m_parts->core; }
+    CoreClient &parts() { return *m_parts; }
     UiDesktop &desktop() { return m_desktop; }
+    // The windows over the core; null before start().
+    ClientWindows *windows() const { return m_peerWindows.get(); }
+    server::ServerWindows *serverWindows() const { return m_serverWindows.get(); }
+    MailWindows *mailWindows() const { return m_mailWindows.get(); }
     EntranceWindow *entranceWindow() const { return m_entrance; }
     ClientCore::LoadResult loadResult() const { return m_loadResult; }
 
-    // Windows 3 to 8 register themselves while they are loaded, for the tray.
-    void registerWindow(WindowNumber n, QWidget *window);
-    QWidget *window(WindowNumber n) const;
+    // Windows 3 to 8 while they are loaded, for the tray.
+    QWidget *window(WindowNumber n) const { return m_registry.window(n); }
+    WindowRegistry &registry() { return m_registry; }
 
     // Command5: hides the entrance window and the open windows 3 to 6.
     void hideToTray();
@@ -52,16 +64,20 @@ Q_SIGNALS:
 
 private:
     void wireMenus();
+    void buildWindows();
     void openDataFile(const QString &fileName);
     void openMailSettings();
 
     QString m_dataDir;
     InstanceLock m_lock;
     UiDesktop m_desktop;
-    std::unique_ptr<ClientCore> m_core;
+    std::unique_ptr<CoreClient> m_parts;
     QPointer<EntranceWindow> m_entrance;
+    std::unique_ptr<ClientWindows> m_peerWindows;
+    std::unique_ptr<server::ServerWindows> m_serverWindows;
+    std::unique_ptr<MailWindows> m_mailWindows;
     QSystemTrayIcon *m_tray = nullptr;
-    QPointer<QWidget> m_windows[11];
+    WindowRegistry m_registry;
     QPointer<QWidget> m_mailSettings;
     ClientCore::LoadResult m_loadResult = ClientCore::LoadResult::Complete;
     bool m_started = false;

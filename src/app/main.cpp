@@ -1,4 +1,4 @@
-#include "shell/client.h"
+#include "app/client.h"
 #include "shell/signalwatcher.h"
 
 #include <QApplication>

@@ -1,10 +1,20 @@
-#include "peer/peerwhiteboardhost.h"
+#include "whiteboard/peerwhiteboardhost.h"
 
+#include "peer/peerlink.h"
 #include "shell/clientcore.h"
 
-PeerWhiteboardHost::PeerWhiteboardHost(ClientCore &core, QObject *parent)
-    : WhiteboardHost(parent), m_core(core)
+PeerWhiteboardHost::PeerWhiteboardHost(ClientCore &core, PeerLink &link, QObject *parent)
+    : WhiteboardHost(parent), m_core(core), m_link(link)
 {
+    connect(&link, &PeerLink::whiteboardOpenedByPartner, this, [this] {
+        setWhiteboardState(2);
+        Q_EMIT showRequested();
+    });
+    connect(&link, &PeerLink::whiteboardCloseRequested, this, [this] {
+        setWhiteboardState(0);
+        Q_EMIT closeRequested();
+    });
+    connect(&link, &PeerLink::whiteboardClosedByPartner, this, [this] { setWhiteboardState(0); });
     connect(&core.winsock1(), &Endpoint::stateChanged, this, [this](int state) {
         if (state != Endpoint::Connected) Q_EMIT peerConnectionClosed();
     });
@@ -28,12 +38,26 @@ bool PeerWhiteboardHost::transferActive() const
 
 bool PeerWhiteboardHost::peerConnected() const
 {
-    return m_core.winsock1().state() == Endpoint::Connected;
+    return m_link.connected();
 }
 
 void PeerWhiteboardHost::sendPeerMessage(const QString &message)
 {
-    if (peerConnected()) m_core.winsock1().sendData(message);
+    m_link.send(message);
+}
+
+void PeerWhiteboardHost::open()
+{
+    m_link.send(QStringLiteral("con 910"));
+    setWhiteboardState(1);
+    Q_EMIT showRequested();
+}
+
+void PeerWhiteboardHost::closeWithoutHandshake()
+{
+    if (whiteboardState() == 0) return;
+    setWhiteboardState(0);
+    Q_EMIT closeRequested();
 }
 
 QString PeerWhiteboardHost::partnerAddress() const

@@ -1,0 +1,27 @@
+#pragma once
+// The running client without its windows, assembled in dependency order: the
+// core (shared state, sockets, files), the peer link, the whiteboard's side of
+// the conversation, the chat, and the directory server client. The windows
+// are built on top of it; a test drives a whole conversation with it and a
+// fake desktop.
+#include "chat/chatsession.h"
+#include "peer/peerlink.h"
+#include "server/serverclient.h"
+#include "shell/clientcore.h"
+#include "whiteboard/peerwhiteboardhost.h"
+
+class CoreClient final {
+    Q_DISABLE_COPY_MOVE(CoreClient)
+public:
+    CoreClient(const QString &dataDir, const QHostAddress &bindAddress, Desktop &desktop)
+        : core(dataDir, bindAddress, desktop), link(core), board(core, link), chat(core, link, board),
+          server(core)
+    {
+    }
+
+    ClientCore core;
+    PeerLink link;
+    PeerWhiteboardHost board;
+    ChatSession chat;
+    server::ServerClient server;
+};

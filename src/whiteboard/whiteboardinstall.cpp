@@ -1,5 +1,0 @@
-#include "shell/features.h"
-
-#include "shell/client.h"
-
-void installWhiteboard(Client &) {}
