@@ -5,8 +5,8 @@
 // - the time from a mouse movement on one board to the segment drawn on the
 //   partner's board over loopback, against a raw TCP line sent one way over
 //   the same loopback in the same event loop.
+#include "boardrig.h"
 #include "testsupport.h"
-#include "whiteboard/whiteboardhost.h"
 #include "whiteboard/whiteboardline.h"
 #include "whiteboard/whiteboardlink.h"
 #include "whiteboard/whiteboardtables.h"
@@ -32,27 +32,6 @@ namespace {
 constexpr int kSegments = 5120;
 constexpr int kRuns = 7;
 constexpr int kPings = 300;
-
-class BenchHost final : public WhiteboardHost {
-public:
-    int state = 0;
-    QString partner;
-    QHostAddress bind;
-    int whiteboardState() const override { return state; }
-    void setWhiteboardState(int s) override { state = s; }
-    bool transferActive() const override { return false; }
-    bool peerConnected() const override { return false; }
-    void sendPeerMessage(const QString &) override {}
-    QString partnerAddress() const override { return partner; }
-    QHostAddress bindAddress() const override { return bind; }
-    void showMessage(const QString &text) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-    int askYesNo(const QString &) override { return -1; }
-    void setWhiteboardWindowOpen(bool) override {}
-    void recordWhiteboardPosition(qint16, qint16) override {}
-};
 
 double median(std::vector<double> v)
 {
@@ -103,8 +82,9 @@ void applyReceivedLines()
     for (const Segment &s : segments)
         text += encodeSegmentLine(s);
 
-    BenchHost host; // no partner: the board works alone
-    auto *board = new WhiteboardWindow(host);
+    BoardRig rig(testsupport::loopback(2)); // no partner: the board works alone
+    rig.open();
+    auto *board = new whiteboard::WhiteboardWindow(rig.session, rig.desktop);
     board->show();
     std::vector<double> ours, reference;
     for (int run = 0; run < kRuns; ++run) {
@@ -135,7 +115,7 @@ void applyReceivedLines()
         if (run == 0 && image != board->picture())
             std::fprintf(stderr, "bench: the board's picture differs from the reference drawing\n");
     }
-    board->closeByPartner();
+    rig.session.dropWindow();
     QCoreApplication::processEvents();
     report("whiteboard-apply-5120-lines", median(ours), "ms", median(reference));
 }
@@ -154,13 +134,12 @@ bool runUntil(const std::function<bool()> &done)
 
 void mouseToPixel()
 {
-    BenchHost hostA, hostB;
-    hostA.bind = testsupport::loopback(2);
-    hostB.bind = testsupport::loopback(3);
-    hostA.state = 1;
-    hostB.partner = hostA.bind.toString();
-    auto *a = new WhiteboardWindow(hostA);
-    auto *b = new WhiteboardWindow(hostB);
+    BoardRig rigA(testsupport::loopback(2)), rigB(testsupport::loopback(3));
+    rigA.open(true);
+    rigB.open();
+    rigB.session.link()->connectTo(testsupport::loopback(2).toString());
+    auto *a = new whiteboard::WhiteboardWindow(rigA.session, rigA.desktop);
+    auto *b = new whiteboard::WhiteboardWindow(rigB.session, rigB.desktop);
     a->show();
     b->show();
     if (!runUntil([&] { return a->link().isConnected() && b->link().isConnected(); })) {
@@ -197,8 +176,8 @@ void mouseToPixel()
         ours.push_back(double(t.nsecsElapsed()) / 1e3);
     }
     send(QEvent::MouseButtonRelease, QPointF(20, 20));
-    a->closeByPartner();
-    b->closeByPartner();
+    rigA.session.dropWindow();
+    rigB.session.dropWindow();
     QCoreApplication::processEvents();
 
     // The same line one way over a raw connection between the same addresses.

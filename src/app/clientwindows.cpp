@@ -11,10 +11,8 @@ ClientWindows::ClientWindows(CoreClient &parts, UiDesktop &desktop, EntranceWind
 {
     PeerLink &link = parts.link;
     connect(&parts.chat, &ChatSession::opened, this, &ClientWindows::showChatWindow);
-    connect(&parts.board, &PeerWhiteboardHost::showRequested, this, &ClientWindows::showWhiteboard);
-    connect(&parts.board, &PeerWhiteboardHost::closeRequested, this, [this] {
-        if (m_whiteboard) m_whiteboard->closeByPartner();
-    });
+    connect(&parts.board, &whiteboard::WhiteboardSession::showRequested, this,
+            &ClientWindows::showWhiteboard);
     connect(&link, &PeerLink::conversationFailed, this, [this] {
         if (m_parts.core.state().isOpen(TransferWindow))
             if (QWidget *w = m_registry.window(TransferWindow)) w->close();
@@ -78,7 +76,7 @@ void ClientWindows::showChatWindow()
 void ClientWindows::showWhiteboard()
 {
     if (!m_whiteboard) {
-        m_whiteboard = new whiteboard::WhiteboardWindow(m_parts.board);
+        m_whiteboard = new whiteboard::WhiteboardWindow(m_parts.board, m_desktop);
         m_registry.add(WindowNumber::WhiteboardWindow, m_whiteboard);
     }
     m_whiteboard->show();

@@ -8,7 +8,7 @@
 #include "peer/peerlink.h"
 #include "server/serverclient.h"
 #include "shell/clientcore.h"
-#include "whiteboard/peerwhiteboardhost.h"
+#include "whiteboard/whiteboardsession.h"
 
 class CoreClient final {
     Q_DISABLE_COPY_MOVE(CoreClient)
@@ -21,7 +21,7 @@ public:
 
     ClientCore core;
     PeerLink link;
-    PeerWhiteboardHost board;
+    whiteboard::WhiteboardSession board;
     ChatSession chat;
     server::ServerClient server;
 };

@@ -5,11 +5,12 @@
 #include "shell/clientcore.h"
 #include "shell/plaintext.h"
 #include "shell/textcap.h"
-#include "whiteboard/peerwhiteboardhost.h"
+#include "whiteboard/whiteboardsession.h"
 
 #include <QPointer>
 
-ChatSession::ChatSession(ClientCore &core, PeerLink &link, PeerWhiteboardHost &board, QObject *parent)
+ChatSession::ChatSession(ClientCore &core, PeerLink &link, whiteboard::WhiteboardSession &board,
+                         QObject *parent)
     : QObject(parent), m_core(core), m_link(link), m_board(board)
 {
     connect(&link, &PeerLink::chatAccepted, this, &ChatSession::open);

@@ -8,7 +8,9 @@
 
 class ClientCore;
 class PeerLink;
-class PeerWhiteboardHost;
+namespace whiteboard {
+class WhiteboardSession;
+}
 
 class ChatSession final : public QObject {
     Q_OBJECT
@@ -17,7 +19,8 @@ public:
     static constexpr int kWhiteboardCloseWaitMs = 20000;
     inline static const QString kPartnerLeftLine = QStringLiteral("（相手との接続が切れました）");
 
-    ChatSession(ClientCore &core, PeerLink &link, PeerWhiteboardHost &board, QObject *parent = nullptr);
+    ChatSession(ClientCore &core, PeerLink &link, whiteboard::WhiteboardSession &board,
+                QObject *parent = nullptr);
 
     // A chat is open and has not been hung up.
     bool isOpen() const;
@@ -64,7 +67,7 @@ private:
 
     ClientCore &m_core;
     PeerLink &m_link;
-    PeerWhiteboardHost &m_board;
+    whiteboard::WhiteboardSession &m_board;
     QString m_transcript;
     bool m_active = false;
     bool m_hangingUp = false;

@@ -8,6 +8,8 @@
 
 #include <functional>
 
+class QImage;
+
 class Desktop {
 public:
     virtual ~Desktop() = default;
@@ -33,10 +35,18 @@ public:
     virtual QString clipboardText() = 0;
     virtual void setClipboardText(const QString &text) = 0;
     virtual void clearClipboard() = 0;
+    // A picture on the clipboard, in place of what was there.
+    virtual void setClipboardImage(const QImage &) {}
 
     // File dialogs; an empty result means cancelled.
     virtual QString getSaveFileName(const QString &caption, const QString &preset, const QString &filter) = 0;
     virtual QString getOpenFileName(const QString &caption, const QString &filter) = 0;
+    // A name to save under when the caller completes the suffix itself and
+    // replaces an existing file without asking.
+    virtual QString getSaveTarget(const QString &filter)
+    {
+        return getSaveFileName(QString(), QString(), filter);
+    }
 
     // The clock, for the dates written into posts and logs.
     virtual QDateTime now() { return QDateTime::currentDateTime(); }

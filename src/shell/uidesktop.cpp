@@ -8,6 +8,8 @@
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QImage>
 #include <QMediaDevices>
 #include <QSoundEffect>
 
@@ -133,6 +135,27 @@ QString UiDesktop::getSaveFileName(const QString &caption, const QString &preset
     const QString next = takeNextFileName(preset);
     if (preset) return next;
     return QFileDialog::getSaveFileName(nullptr, caption, presetName, filter);
+}
+
+QString UiDesktop::getSaveTarget(const QString &filter)
+{
+    bool preset = false;
+    const QString next = takeNextFileName(preset);
+    if (preset) return next;
+    // No overwrite question and no suffix of the dialog's own: the caller completes the name.
+    QFileDialog dialog(nullptr, QString(), QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+void UiDesktop::setClipboardImage(const QImage &image)
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (!clipboard) return;
+    clipboard->clear();
+    clipboard->setImage(image);
 }
 
 QString UiDesktop::getOpenFileName(const QString &caption, const QString &filter)

@@ -30,8 +30,10 @@ public:
     QString clipboardText() override;
     void setClipboardText(const QString &text) override;
     void clearClipboard() override;
+    void setClipboardImage(const QImage &image) override;
     QString getSaveFileName(const QString &caption, const QString &preset, const QString &filter) override;
     QString getOpenFileName(const QString &caption, const QString &filter) override;
+    QString getSaveTarget(const QString &filter) override;
 
     MessageWindow *messageWindow() const { return m_message; }
     YesNoWindow *yesNoWindow() const { return m_yesNo; }

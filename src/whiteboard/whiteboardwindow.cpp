@@ -1,24 +1,19 @@
 // Form4, "Wez WhiteBoard".
 #include "whiteboard/whiteboardwindow.h"
 
-#include "shell/settingsfiles.h"
+#include "shell/desktop.h"
 #include "whiteboard/whiteboardcanvas.h"
-#include "whiteboard/whiteboardfiledialogs.h"
-#include "whiteboard/whiteboardhost.h"
 #include "whiteboard/whiteboardlink.h"
+#include "whiteboard/whiteboardsession.h"
 #include "whiteboard/whiteboardtables.h"
 
-#include <QClipboard>
 #include <QCloseEvent>
-#include <QFile>
-#include <QGuiApplication>
 #include <QMenuBar>
 #include <QPainter>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
 
 namespace whiteboard {
 
@@ -33,25 +28,6 @@ QString text(const char *utf8)
     return QString::fromUtf8(utf8);
 }
 
-QString fileFilter()
-{
-    return QStringLiteral("Wez WhiteBoard File(*.wbd)");
-}
-
-QString overflowWarning()
-{
-    return text("ホワイトボードの保存領域を越えて書き込んでいます。一度[操作]-[クリア]"
-                "を実行することをお勧めします。");
-}
-
-const QString crlf = QStringLiteral("\r\n");
-
-// The mouse may be dragged far outside the board; keep every point within what a segment may hold.
-float boundedCoordinate(double twips)
-{
-    return std::clamp(float(twips), -kMaxCoordinate, kMaxCoordinate);
-}
-
 qint16 twips16(int pixels)
 {
     return qint16(std::clamp(pixels * kTwipsPerPixel, -32768, 32767));
@@ -59,10 +35,8 @@ qint16 twips16(int pixels)
 
 } // namespace
 
-WhiteboardWindow::WhiteboardWindow(WhiteboardHost &host, std::shared_ptr<WhiteboardFileDialogs> dialogs,
-                                   QWidget *parent)
-    : QWidget(parent, Qt::Tool), m_host(host),
-      m_dialogs(dialogs ? std::move(dialogs) : std::make_shared<QtWhiteboardFileDialogs>()),
+WhiteboardWindow::WhiteboardWindow(WhiteboardSession &session, Desktop &desktop, QWidget *parent)
+    : QWidget(parent, Qt::Tool), m_session(session), m_desktop(desktop),
       m_picture(kSurfaceWidthPx, kSurfaceHeightPx, QImage::Format_RGB32)
 {
     setObjectName(QStringLiteral("Form4"));
@@ -77,29 +51,57 @@ WhiteboardWindow::WhiteboardWindow(WhiteboardHost &host, std::shared_ptr<Whitebo
     m_canvas = new WhiteboardCanvas(m_picture, this);
     buildMenus();
     layout->addWidget(m_canvas);
-    connect(m_canvas, &WhiteboardCanvas::pressed, this, &WhiteboardWindow::mouseDown);
+    connect(m_canvas, &WhiteboardCanvas::pressed, &m_session, &WhiteboardSession::penDown);
     connect(m_canvas, &WhiteboardCanvas::moved, this, &WhiteboardWindow::mouseMove);
-    connect(m_canvas, &WhiteboardCanvas::released, this, &WhiteboardWindow::mouseUp);
+    connect(m_canvas, &WhiteboardCanvas::released, &m_session, &WhiteboardSession::penUp);
 
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     connect(m_timer1, &QTimer::timeout, this, &WhiteboardWindow::tick);
     m_timer1->start(100);
 
-    // Form_Load
-    m_host.setWhiteboardWindowOpen(true);
     m_pen = QPen(Qt::black, kWidths[kDefaultWidthIndex], Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    m_prevX = 0;
-    m_prevY = 0;
-    m_colorIndex = kDefaultColorIndex;
-    m_widthIndex = kDefaultWidthIndex;
-    m_store.setOverflowHandler([this] { onOverflow(); });
-    setupConnection();
+    connect(&m_session, &WhiteboardSession::segmentDrawn, this, &WhiteboardWindow::drawSegment);
+    connect(&m_session, &WhiteboardSession::cleared, this, &WhiteboardWindow::eraseSurface);
+    connect(&m_session, &WhiteboardSession::closed, this, &WhiteboardWindow::onClosed);
+    // What the board already holds (segments that came before the window).
+    for (qsizetype i = 0; i < m_session.segments().count(); ++i)
+        drawSegment(m_session.segments().at(i));
 }
 
 WhiteboardWindow::~WhiteboardWindow()
 {
     endPainting();
+}
+
+const SegmentStore &WhiteboardWindow::segments() const
+{
+    return m_session.segments();
+}
+
+WhiteboardLink &WhiteboardWindow::link()
+{
+    return *m_session.link();
+}
+
+int WhiteboardWindow::colorIndex() const
+{
+    return m_session.colorIndex();
+}
+
+int WhiteboardWindow::widthIndex() const
+{
+    return m_session.widthIndex();
+}
+
+bool WhiteboardWindow::isLoading() const
+{
+    return m_session.isLoading();
+}
+
+bool WhiteboardWindow::hasUnsavedSegments() const
+{
+    return m_session.hasUnsavedSegments();
 }
 
 void WhiteboardWindow::buildMenus()
@@ -113,21 +115,21 @@ void WhiteboardWindow::buildMenus()
     const struct {
         const char *name;
         const char *caption;
-        void (WhiteboardWindow::*handler)();
+        void (*handler)(WhiteboardWindow *);
     } items[] = {
-        {"menuCopy", "コピー", &WhiteboardWindow::copyPicture},
-        {"menuLoad", "読込み", &WhiteboardWindow::loadFile},
-        {"menuSave", "保存", nullptr},
-        {"menuClear", "クリア", &WhiteboardWindow::clearBoard},
-        {"menuClose", "閉じる", &WhiteboardWindow::closeBoard},
+        {"menuCopy", "コピー", [](WhiteboardWindow *w) { w->copyPicture(); }},
+        {"menuLoad", "読込み", [](WhiteboardWindow *w) { w->m_session.load(); }},
+        {"menuSave", "保存", [](WhiteboardWindow *w) { w->m_session.save(); }},
+        {"menuClear", "クリア", [](WhiteboardWindow *w) { w->m_session.clear(); }},
+        {"menuClose", "閉じる",
+         [](WhiteboardWindow *w) {
+             if (!w->m_session.held()) w->close();
+         }},
     };
     for (const auto &item : items) {
         QAction *action = m_menuScreen->addAction(text(item.caption));
         action->setObjectName(QLatin1String(item.name));
-        if (item.handler)
-            connect(action, &QAction::triggered, this, item.handler);
-        else
-            connect(action, &QAction::triggered, this, [this] { saveFile(); });
+        connect(action, &QAction::triggered, this, [this, handler = item.handler] { handler(this); });
     }
 
     m_menuFutosa = bar->addMenu(text("太さ"));
@@ -136,7 +138,7 @@ void WhiteboardWindow::buildMenus()
         QAction *action = m_menuFutosa->addAction(text(kWidthCaptions[i]));
         action->setObjectName(QStringLiteral("menuSlim"));
         action->setProperty("index", i);
-        connect(action, &QAction::triggered, this, [this, i] { chooseWidth(i); });
+        connect(action, &QAction::triggered, &m_session, [this, i] { m_session.chooseWidth(i); });
     }
 
     m_menucol = bar->addMenu(text("色"));
@@ -145,77 +147,13 @@ void WhiteboardWindow::buildMenus()
         QAction *action = m_menucol->addAction(text(kColorCaptions[i]));
         action->setObjectName(QStringLiteral("menucolor"));
         action->setProperty("index", i);
-        connect(action, &QAction::triggered, this, [this, i] { chooseColor(i); });
+        connect(action, &QAction::triggered, &m_session, [this, i] { m_session.chooseColor(i); });
     }
-}
-
-void WhiteboardWindow::setupConnection()
-{
-    m_link = new WhiteboardLink(m_host.bindAddress(), this);
-    m_link->setHoldPredicate([this] { return m_host.transferActive(); });
-    connect(m_link, &WhiteboardLink::segmentReceived, this, &WhiteboardWindow::applyReceivedSegment);
-    connect(m_link, &WhiteboardLink::clearReceived, this, &WhiteboardWindow::applyReceivedClear);
-    if (m_host.whiteboardState() == 1) {
-        m_link->listen(m_host.partnerAddress());
-    } else {
-        // On invitation the state is not 2 yet: this side connects to the partner.
-        const QString partner = m_host.partnerAddress();
-        if (!partner.isEmpty()) m_link->connectTo(partner);
-    }
-}
-
-void WhiteboardWindow::mouseDown()
-{
-    if (m_host.transferActive()) return;
-    m_mouseDown = true;
 }
 
 void WhiteboardWindow::mouseMove(QPointF position)
 {
-    if (m_host.transferActive() || !m_mouseDown) return;
-    const float x = boundedCoordinate(position.x() * kTwipsPerPixel);
-    const float y = boundedCoordinate(position.y() * kTwipsPerPixel);
-    // X = 0 means there is no previous point: the first movement of a stroke only sets it.
-    if (m_prevX != 0) {
-        m_pen.setWidth(kWidths[std::size_t(m_widthIndex)]);
-        setPenColor(m_colorIndex);
-        Segment segment;
-        segment.x1 = m_prevX;
-        segment.y1 = m_prevY;
-        segment.x2 = x;
-        segment.y2 = y;
-        segment.color = qint16(m_colorIndex);
-        segment.width = qint16(m_widthIndex);
-        segment.marker = nextMarker();
-        drawSegment(segment);
-        m_unsaved = true;
-        m_store.recordSegment(segment);
-        m_link->sendSegment(segment);
-    }
-    m_prevX = x;
-    m_prevY = qint16(std::nearbyint(y));
-}
-
-void WhiteboardWindow::mouseUp()
-{
-    if (m_host.transferActive()) return;
-    m_mouseDown = false;
-    m_prevX = 0;
-    m_prevY = 0;
-}
-
-void WhiteboardWindow::chooseColor(int index)
-{
-    m_prevX = 0;
-    m_prevY = 0;
-    m_colorIndex = index;
-}
-
-void WhiteboardWindow::chooseWidth(int index)
-{
-    m_prevX = 0;
-    m_prevY = 0;
-    m_widthIndex = index;
+    m_session.penMove(float(position.x() * kTwipsPerPixel), float(position.y() * kTwipsPerPixel));
 }
 
 void WhiteboardWindow::setPenColor(int index)
@@ -227,6 +165,9 @@ void WhiteboardWindow::setPenColor(int index)
 
 void WhiteboardWindow::drawSegment(const Segment &s)
 {
+    // Each segment carries its pen; a colour out of the table keeps the one before.
+    m_pen.setWidth(kWidths[std::size_t(s.width)]);
+    setPenColor(s.color);
     const QPointF from(s.x1 / kTwipsPerPixel, s.y1 / kTwipsPerPixel);
     const QPointF to(s.x2 / kTwipsPerPixel, s.y2 / kTwipsPerPixel);
     // One painter serves a whole burst of segments; it ends before the picture is shown or copied.
@@ -271,192 +212,37 @@ void WhiteboardWindow::eraseSurface()
     m_canvas->update();
 }
 
-void WhiteboardWindow::applyReceivedSegment(const Segment &segment)
-{
-    // The partner's pen; the local colour, width and stroke stay as they are.
-    m_pen.setWidth(kWidths[std::size_t(segment.width)]);
-    setPenColor(segment.color);
-    drawSegment(segment);
-    m_unsaved = true;
-    m_store.recordSegment(segment);
-}
-
-void WhiteboardWindow::applyReceivedClear()
-{
-    eraseSurface();
-    m_store.clear();
-    m_unsaved = false;
-}
-
-void WhiteboardWindow::onOverflow()
-{
-    m_host.showMessage(overflowWarning());
-    m_mouseDown = false;
-}
-
 void WhiteboardWindow::copyPicture()
 {
-    QClipboard *clipboard = QGuiApplication::clipboard();
-    if (!clipboard) return;
-    clipboard->clear();
-    clipboard->setImage(picture());
-}
-
-bool WhiteboardWindow::confirmDiscard()
-{
-    if (!hasUnsavedSegments()) return true;
-    QPointer<WhiteboardWindow> self(this);
-    const int answer = m_host.askYesNo(text("ホワイトボードに保存していない線があります。保存しますか？"));
-    if (!self) return false;
-    if (answer != 1) return true;
-    return saveFile();
-}
-
-void WhiteboardWindow::clearBoard()
-{
-    if (m_host.transferActive()) return;
-    QPointer<WhiteboardWindow> self(this);
-    if (!confirmDiscard() || !self) return;
-    m_link->sendClear();
-    eraseSurface();
-    m_store.clear();
-    m_unsaved = false;
-}
-
-void WhiteboardWindow::closeBoard()
-{
-    if (m_host.transferActive()) return;
-    close();
-}
-
-void WhiteboardWindow::closeByPartner()
-{
-    m_byPartner = true;
-    close();
+    m_desktop.setClipboardImage(picture());
 }
 
 void WhiteboardWindow::closeEvent(QCloseEvent *event)
 {
-    if (m_unloading) {
+    // Closed by the session, or the session agrees to close (and then tells us).
+    if (m_unloading || m_session.requestClose()) {
         event->accept();
         return;
     }
-    if (!m_byPartner) {
-        if (m_host.transferActive()) {
-            event->ignore();
-            return;
-        }
-        QPointer<WhiteboardWindow> self(this);
-        const bool discard = confirmDiscard();
-        if (!self) return;
-        // A partner that closed meanwhile closes this board whatever the answer was.
-        if (!discard && !m_byPartner) {
-            event->ignore();
-            return;
-        }
-    }
-    m_unloading = true;
-    unload();
-    event->accept();
+    event->ignore();
 }
 
-void WhiteboardWindow::unload()
+void WhiteboardWindow::onClosed()
 {
-    // Nothing more is taken in or sent from a board that is going away.
-    m_link->close();
-    m_timer1->stop();
-    m_loadQueue.clear();
-    m_loading = false;
-
-    m_host.setWhiteboardWindowOpen(false);
+    if (m_unloading) return;
+    m_unloading = true;
     eraseSurface();
-    m_host.recordWhiteboardPosition(twips16(x()), twips16(y()));
-    m_store.clear();
-    m_unsaved = false;
-    if (m_host.whiteboardState() != 0) {
-        if (m_host.peerConnected()) m_host.sendPeerMessage(QStringLiteral("con 920"));
-        m_host.waitForWhiteboardClosed();
-    }
+    m_session.recordPosition(twips16(x()), twips16(y()));
+    m_timer1->stop();
+    close();
 }
 
 void WhiteboardWindow::tick()
 {
-    const bool enabled = !m_host.transferActive();
+    const bool enabled = !m_session.held();
     m_menuScreen->menuAction()->setEnabled(enabled);
     m_menuFutosa->menuAction()->setEnabled(enabled);
     m_menucol->menuAction()->setEnabled(enabled);
-    // Lines that waited in the socket during a transfer are applied now, in order.
-    if (enabled) m_link->readPending();
-}
-
-bool WhiteboardWindow::saveFile()
-{
-    QPointer<WhiteboardWindow> self(this);
-    const QString chosen = m_dialogs->saveFileName(this, fileFilter());
-    if (!self || chosen.isEmpty()) return false;
-    const QString name = wbdFileName(chosen);
-    const QByteArray bytes = writeWbd(m_store);
-    if (!settingsfiles::saveFile(name, bytes)) {
-        m_host.showMessage(text("ファイルを保存できませんでした。") + crlf + name);
-        return false;
-    }
-    m_unsaved = false;
-    return true;
-}
-
-void WhiteboardWindow::loadFile()
-{
-    if (m_loading) return;
-    QPointer<WhiteboardWindow> self(this);
-    const QString name = m_dialogs->openFileName(this, fileFilter());
-    if (!self || name.isEmpty()) return;
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_host.showMessage(text("ファイルを開けませんでした。") + crlf + name);
-        return;
-    }
-    const QByteArray bytes = file.read(kMaxWbdBytes + 1);
-    if (file.error() != QFileDevice::NoError) {
-        m_host.showMessage(text("ファイルを読み込めませんでした。") + crlf + name);
-        return;
-    }
-    if (bytes.size() > kMaxWbdBytes) {
-        m_host.showMessage(text("ファイルが大きすぎるため読み込めません。") + crlf + name);
-        return;
-    }
-    WbdContent content = parseWbd(bytes);
-    m_loadQueue = std::move(content.records);
-    m_loadNext = 0;
-    m_loadTruncated = content.truncated;
-    m_loadName = name;
-    m_loading = true;
-    applyNextLoaded();
-}
-
-void WhiteboardWindow::applyNextLoaded()
-{
-    if (!m_loading) return;
-    if (m_loadNext < m_loadQueue.size()) {
-        const WbdRecord &r = m_loadQueue.at(m_loadNext++);
-        if (const auto segment = makeSegment(r.x1, r.y1, r.x2, r.y2, r.color, r.width, r.marker)) {
-            m_pen.setWidth(kWidths[std::size_t(segment->width)]);
-            m_colorIndex = segment->color;
-            setPenColor(m_colorIndex);
-            drawSegment(*segment);
-            m_link->sendSegment(*segment);
-            m_store.recordSegment(*segment);
-        }
-        // One segment at a time: the picture repaints and socket and timer events run in between.
-        QTimer::singleShot(0, this, &WhiteboardWindow::applyNextLoaded);
-        return;
-    }
-    m_loadQueue.clear();
-    m_loading = false;
-    if (m_loadTruncated)
-        m_host.showMessage(
-            text("ファイルの最後の行が途中で終わっています。読み込めた線だけを表示しました。") + crlf +
-            m_loadName);
-    Q_EMIT loadFinished();
 }
 
 } // namespace whiteboard

@@ -2,9 +2,11 @@
 // line path, overflow, the transfer freeze, files and the questions before
 // losing drawing.
 #include "boardhelpers.h"
-#include "fakehost.h"
+#include "boardrig.h"
 #include "testsupport.h"
 #include "whiteboard/whiteboardlink.h"
+#include "whiteboard/whiteboardsession.h"
+#include "whiteboard/whiteboardwindow.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -33,10 +35,13 @@ QStringList captions(QMenu *menu)
 class TestWhiteboardWindow : public QObject {
     Q_OBJECT
 
-    FakeHost *host = nullptr;
-    std::shared_ptr<ScriptedDialogs> dialogs;
-    QPointer<WhiteboardWindow> w;
+    // A board opened by a partner that is not there: no peer connection, no whiteboard connection.
+    std::unique_ptr<BoardRig> rig;
+    FakeDesktop *desktop = nullptr;
+    QPointer<whiteboard::WhiteboardWindow> w;
     QTemporaryDir dir;
+
+    SharedState &state() { return rig->core.state(); }
 
     QString path(const char *name) const { return dir.filePath(QLatin1String(name)); }
     QColor pixel(int x, int y) const { return w->picture().pixelColor(x, y); }
@@ -44,18 +49,18 @@ class TestWhiteboardWindow : public QObject {
 private Q_SLOTS:
     void init()
     {
-        host = new FakeHost;
-        dialogs = std::make_shared<ScriptedDialogs>();
-        w = new WhiteboardWindow(*host, dialogs);
-        host->window = w;
+        rig = std::make_unique<BoardRig>(loopback(2));
+        desktop = &rig->desktop;
+        rig->open();
+        w = new whiteboard::WhiteboardWindow(rig->session, rig->desktop);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
     }
     void cleanup()
     {
-        if (w) w->closeByPartner();
+        rig->session.dropWindow();
         QVERIFY(waitFor([&] { return w.isNull(); }));
-        delete host;
+        rig.reset();
     }
 
     void windowAndMenus()
@@ -63,7 +68,7 @@ private Q_SLOTS:
         QCOMPARE(w->objectName(), QStringLiteral("Form4"));
         QCOMPARE(w->windowTitle(), QStringLiteral("Wez WhiteBoard"));
         QVERIFY(w->windowFlags() & Qt::Tool);
-        QVERIFY(host->windowOpen);
+        QVERIFY(state().isOpen(WindowNumber::WhiteboardWindow));
         QCOMPARE(surfaceOf(w)->size(), QSize(419, 246));
         QCOMPARE(w->picture().size(), QSize(419, 246));
         QCOMPARE(w->minimumSize(), w->maximumSize());
@@ -108,7 +113,6 @@ private Q_SLOTS:
         QCOMPARE(w->segments().at(1).x1, 300.0f);
         QCOMPARE(pixel(15, 15), QColor(Qt::black));
         QCOMPARE(pixel(30, 20), QColor(Qt::black));
-        QVERIFY(host->peerSent.isEmpty());
 
         // Changing colour in the middle of a drag breaks the stroke.
         QTest::mousePress(s, Qt::LeftButton, {}, QPoint(100, 100));
@@ -169,7 +173,7 @@ private Q_SLOTS:
         w->link().receiveText(u"CL\r\n");
         QCOMPARE(w->segments().count(), 0);
         QCOMPARE(pixel(100, 60), QColor(Qt::white));
-        QVERIFY(host->questions.isEmpty()); // the partner's clear does not ask
+        QVERIFY(desktop->questions.isEmpty()); // the partner's clear does not ask
     }
 
     void overflowEndsTheStroke()
@@ -179,39 +183,39 @@ private Q_SLOTS:
             lines += QStringLiteral("FL15,15,30,30,3,0\r\n");
         w->link().receiveText(lines);
         QCOMPARE(w->segments().count(), 5119);
-        QVERIFY(host->messages.isEmpty());
+        QVERIFY(desktop->messages.isEmpty());
 
         QWidget *s = surfaceOf(w);
         QTest::mousePress(s, Qt::LeftButton, {}, QPoint(100, 100));
         QTest::mouseMove(s, QPoint(100, 100));
         QTest::mouseMove(s, QPoint(110, 100)); // slot 5119, the last one
         QCOMPARE(w->segments().count(), 5120);
-        QVERIFY(host->messages.isEmpty());
+        QVERIFY(desktop->messages.isEmpty());
         QTest::mouseMove(s, QPoint(120, 100)); // the 5121st: drawn, warned, stroke over
         QCOMPARE(w->segments().count(), 5120);
-        QCOMPARE(host->messages.size(), 1);
-        QVERIFY(host->messages.first().startsWith(QString::fromUtf8("ホワイトボードの保存領域を越えて")));
+        QCOMPARE(desktop->messages.size(), 1);
+        QVERIFY(desktop->messages.first().startsWith(QString::fromUtf8("ホワイトボードの保存領域を越えて")));
         QCOMPARE(w->segments().at(5120).x2, 1800.0f);
         QCOMPARE(pixel(115, 100), QColor(Qt::black));
         QTest::mouseMove(s, QPoint(130, 100));
         QCOMPARE(pixel(125, 100), QColor(Qt::white));
-        QCOMPARE(host->messages.size(), 1);
+        QCOMPARE(desktop->messages.size(), 1);
         QTest::mouseRelease(s, Qt::LeftButton, {}, QPoint(130, 100));
 
         // A received segment past the end overwrites the overflow slot and warns again.
         w->link().receiveText(u"FL45,45,60,60,7,0\r\n");
         QCOMPARE(w->segments().at(5120).color, 7);
-        QCOMPARE(host->messages.size(), 2);
+        QCOMPARE(desktop->messages.size(), 2);
 
         // A full board saves 5120 lines.
-        dialogs->nextSave = path("full.wbd");
+        desktop->nextSave = path("full.wbd");
         menuItem(w, "menuSave")->trigger();
         QCOMPARE(readFile(path("full.wbd")).count("\r\n"), 5120);
     }
 
     void transferFreezesTheBoard()
     {
-        host->transfer = true;
+        state().transferActive = 1;
         auto *screen = w->findChild<QMenu *>(QStringLiteral("menuScreen"));
         auto *col = w->findChild<QMenu *>(QStringLiteral("menucol"));
         QVERIFY(
@@ -224,7 +228,7 @@ private Q_SLOTS:
         menuItem(w, "menuClose")->trigger();
         w->close();
         QVERIFY(w && w->isVisible());
-        host->transfer = false;
+        state().transferActive = 0;
         QVERIFY(waitFor([&] { return screen->menuAction()->isEnabled() && col->menuAction()->isEnabled(); }));
     }
 
@@ -233,10 +237,10 @@ private Q_SLOTS:
         // Cancelled dialogs touch nothing.
         menuItem(w, "menuSave")->trigger();
         menuItem(w, "menuLoad")->trigger();
-        QCOMPARE(dialogs->filters, QStringList(2, QStringLiteral("Wez WhiteBoard File(*.wbd)")));
+        QCOMPARE(desktop->filters, QStringList(2, QStringLiteral("Wez WhiteBoard File(*.wbd)")));
 
         // An empty board gives an empty file; the ending is added unless it is exactly ".wbd".
-        dialogs->nextSave = path("X.WBD");
+        desktop->nextSave = path("X.WBD");
         menuItem(w, "menuSave")->trigger();
         QVERIFY(QFile::exists(path("X.WBD.wbd")));
         QVERIFY(!QFile::exists(path("X.WBD")));
@@ -246,17 +250,17 @@ private Q_SLOTS:
         stroke(surfaceOf(w), {{10, 10}, {20, 20}});
         const QByteArray expected = "1500,900,1515,915,5,1,nxt\r\n12.5,-30,0.1234567,3690,13,3,nxt\r\n"
                                     "150,150,300,300,3,2,nxt\r\n";
-        dialogs->nextSave = path("board");
+        desktop->nextSave = path("board");
         menuItem(w, "menuSave")->trigger();
         QCOMPARE(readFile(path("board.wbd")), expected);
         const QImage drawn = w->picture();
 
         // Loading appends, draws and takes the colour of the last segment loaded; twice doubles.
         menuItem(w, "menuClear")->trigger();
-        QVERIFY(host->questions.isEmpty()); // saved: nothing to ask
+        QVERIFY(desktop->questions.isEmpty()); // saved: nothing to ask
         QCOMPARE(w->segments().count(), 0);
-        dialogs->nextOpen = path("board.wbd");
-        QSignalSpy finished(w.data(), &WhiteboardWindow::loadFinished);
+        desktop->nextOpen = path("board.wbd");
+        QSignalSpy finished(&rig->session, &WhiteboardSession::loadFinished);
         menuItem(w, "menuLoad")->trigger();
         QVERIFY(waitFor([&] { return finished.count() == 1; }));
         QCOMPARE(w->segments().count(), 3);
@@ -265,46 +269,46 @@ private Q_SLOTS:
         menuItem(w, "menuLoad")->trigger();
         QVERIFY(waitFor([&] { return finished.count() == 2; }));
         QCOMPARE(w->segments().count(), 6);
-        dialogs->nextSave = path("twice.wbd");
+        desktop->nextSave = path("twice.wbd");
         menuItem(w, "menuSave")->trigger();
         QCOMPARE(readFile(path("twice.wbd")), expected + expected);
 
         // Loading an empty file changes nothing.
-        dialogs->nextOpen = path("X.WBD.wbd");
+        desktop->nextOpen = path("X.WBD.wbd");
         menuItem(w, "menuLoad")->trigger();
         QVERIFY(waitFor([&] { return finished.count() == 3; }));
         QCOMPARE(w->segments().count(), 6);
-        QVERIFY(host->messages.isEmpty());
+        QVERIFY(desktop->messages.isEmpty());
     }
 
     void badFilesAreReported()
     {
         // A cut-off last line: what came before it is loaded, the user is told.
         QVERIFY(writeFile(path("cut.wbd"), "30,30,600,600,9,1,nxt\r\n15,15,30\r\n"));
-        dialogs->nextOpen = path("cut.wbd");
-        QSignalSpy finished(w.data(), &WhiteboardWindow::loadFinished);
+        desktop->nextOpen = path("cut.wbd");
+        QSignalSpy finished(&rig->session, &WhiteboardSession::loadFinished);
         menuItem(w, "menuLoad")->trigger();
         QVERIFY(waitFor([&] { return finished.count() == 1; }));
         QCOMPARE(w->segments().count(), 1);
         QCOMPARE(w->colorIndex(), 9);
-        QCOMPARE(host->messages.size(), 1);
-        QVERIFY(host->messages.last().contains(path("cut.wbd")));
+        QCOMPARE(desktop->messages.size(), 1);
+        QVERIFY(desktop->messages.last().contains(path("cut.wbd")));
 
         // Unsound lines of a file are skipped, the rest load.
         QVERIFY(writeFile(path("odd.wbd"), "1,1,2,2,5,4,nxt\r\n1,1,2,2,99,1,nxt\r\n1,1,2,2,5,1,abc\r\n"));
-        dialogs->nextOpen = path("odd.wbd");
+        desktop->nextOpen = path("odd.wbd");
         menuItem(w, "menuLoad")->trigger();
         QVERIFY(waitFor([&] { return finished.count() == 2; }));
         QCOMPARE(w->segments().count(), 2);
         QCOMPARE(w->segments().at(1).marker, QStringLiteral("abc"));
 
-        dialogs->nextOpen = path("missing.wbd");
+        desktop->nextOpen = path("missing.wbd");
         menuItem(w, "menuLoad")->trigger();
-        QCOMPARE(host->messages.size(), 2);
-        dialogs->nextSave = path("no/such/dir/x.wbd");
+        QCOMPARE(desktop->messages.size(), 2);
+        desktop->nextSave = path("no/such/dir/x.wbd");
         menuItem(w, "menuSave")->trigger();
-        QCOMPARE(host->messages.size(), 3);
-        QVERIFY(host->messages.last().contains(path("no/such/dir/x.wbd")));
+        QCOMPARE(desktop->messages.size(), 3);
+        QVERIFY(desktop->messages.last().contains(path("no/such/dir/x.wbd")));
         QVERIFY(w && w->isVisible());
         QCOMPARE(w->segments().count(), 2);
     }
@@ -315,44 +319,44 @@ private Q_SLOTS:
         QVERIFY(w->hasUnsavedSegments());
 
         // "Yes" and then a cancelled save dialog keeps the board.
-        host->answer = 1;
+        desktop->answers = {1, 1, 1};
         menuItem(w, "menuClear")->trigger();
-        QCOMPARE(host->questions.size(), 1);
+        QCOMPARE(desktop->questions.size(), 1);
         QCOMPARE(w->segments().count(), 1);
         w->close();
-        QCOMPARE(host->questions.size(), 2);
+        QCOMPARE(desktop->questions.size(), 2);
         QVERIFY(w && w->isVisible());
 
         // "Yes" with a file saves, then clears.
-        dialogs->nextSave = path("kept.wbd");
+        desktop->nextSave = path("kept.wbd");
         menuItem(w, "menuClear")->trigger();
         QCOMPARE(w->segments().count(), 0);
         QCOMPARE(readFile(path("kept.wbd")), QByteArray("150,150,300,300,3,2,nxt\r\n"));
 
         // "No" clears without saving.
         stroke(surfaceOf(w), {{10, 10}, {20, 20}});
-        host->answer = -1;
         menuItem(w, "menuClear")->trigger();
-        QCOMPARE(host->questions.size(), 4);
+        QCOMPARE(desktop->questions.size(), 4);
         QCOMPARE(w->segments().count(), 0);
 
         // A board holding only what was just loaded closes without a question; one with new drawing asks.
         stroke(surfaceOf(w), {{10, 10}, {20, 20}});
-        host->answer = -1;
         menuItem(w, "menuClose")->trigger();
-        QCOMPARE(host->questions.size(), 5);
+        QCOMPARE(desktop->questions.size(), 5);
         QVERIFY(waitFor([&] { return w.isNull(); }));
-        QVERIFY(!host->windowOpen);
-        QVERIFY(host->left >= 0);
+        QVERIFY(!state().isOpen(WindowNumber::WhiteboardWindow));
+        QVERIFY(state().whiteboardPosition.left >= 0);
     }
 
     void copyPutsThePictureOnTheClipboard()
     {
         w->link().receiveText(u"FL1500,900,1515,915,5,1\r\n");
-        QApplication::clipboard()->setText(QStringLiteral("old"));
+        desktop->clipboard = QStringLiteral("old");
+        QImage copied;
+        desktop->imageCopied = [&copied](const QImage &image) { copied = image; };
         menuItem(w, "menuCopy")->trigger();
-        QCOMPARE(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), w->picture());
-        QVERIFY(QApplication::clipboard()->text().isEmpty());
+        QCOMPARE(copied.convertToFormat(QImage::Format_RGB32), w->picture());
+        QVERIFY(desktop->clipboard.isEmpty());
     }
 };
 
