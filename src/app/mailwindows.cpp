@@ -30,13 +30,8 @@ MailWindows::MailWindows(ClientCore &core, ClientWindows &windows, EntranceWindo
     m_checkRunner = new MailRunner(std::make_shared<CurlMailService>(options(core)), this);
     m_postRunner = new MailRunner(std::make_shared<CurlMailService>(options(core)), this);
 
-    MailCheck::Hooks hooks;
-    hooks.postBeingWritten = [this, &core] {
-        PostWindow *w = m_windows.messagePostWindow();
-        return core.state().isOpen(MessagePostWindow) && w && !w->isShowingReceived();
-    };
-    hooks.showSummary = [this](const QString &summary) { showSummary(summary); };
-    m_check = new MailCheck(core, *m_checkRunner, std::move(hooks), this);
+    m_check = new MailCheck(core, *m_checkRunner, this);
+    connect(m_check, &MailCheck::summaryReady, this, &MailWindows::showSummary);
     m_check->setObjectName(QStringLiteral("MailCheck"));
 
     QPointer<EntranceWindow> entranceWindow(&entrance);

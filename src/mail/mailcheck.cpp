@@ -60,8 +60,8 @@ int intervalMinutes(const QString &checkInterval)
 
 } // namespace mailcheck
 
-MailCheck::MailCheck(ClientCore &core, MailRunner &runner, Hooks hooks, QObject *parent)
-    : QObject(parent), m_core(core), m_runner(runner), m_hooks(std::move(hooks))
+MailCheck::MailCheck(ClientCore &core, MailRunner &runner, QObject *parent)
+    : QObject(parent), m_core(core), m_runner(runner)
 {
     m_timer3.setObjectName(QStringLiteral("Timer3"));
     m_timer3.setInterval(kTickMs);
@@ -77,7 +77,7 @@ void MailCheck::tick()
     if (mail.pop3Server.isEmpty() || mail.mailAccount.isEmpty() || mail.mailPassword.isEmpty()) return;
     const int interval = mailcheck::intervalMinutes(mail.checkInterval);
     if (interval <= 0) return;
-    if (m_hooks.postBeingWritten && m_hooks.postBeingWritten()) return;
+    if (postBeingWritten()) return;
     s.minuteCount = int16_t(std::min(int(s.minuteCount) + 1, 32767));
     if (interval > s.minuteCount) return;
     start();
@@ -136,14 +136,20 @@ void MailCheck::fetched(const Fetched &result)
     const QString text = summary.text();
     mailwait::whenIdle(m_core.state(), this, [this, text] {
         // The user began a post meanwhile: their text stays, the check comes again.
-        if (m_hooks.postBeingWritten && m_hooks.postBeingWritten()) {
+        if (postBeingWritten()) {
             finish(false);
             return;
         }
-        if (m_hooks.showSummary) m_hooks.showSummary(text);
+        Q_EMIT summaryReady(text);
         m_core.state().minuteCount = 0;
         finish(true);
     });
+}
+
+bool MailCheck::postBeingWritten() const
+{
+    const SharedState &s = m_core.state();
+    return s.isOpen(MessagePostWindow) && s.postDrafting;
 }
 
 void MailCheck::finish(bool shown)

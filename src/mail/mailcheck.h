@@ -3,7 +3,7 @@
 // counts, fetches and reads the mailbox off the user-interface thread, and
 // lists the posts that came by mail ("Wez" at characters 10 to 12 of the
 // subject line) with the number of other mails. The summary goes to the
-// message post window through a hook, so this stays free of widgets.
+// message post window through summaryReady(), so this stays free of widgets.
 #include "mail/mailrunner.h"
 
 #include <QObject>
@@ -11,7 +11,6 @@
 #include <QTimer>
 
 #include <cstdint>
-#include <functional>
 
 class ClientCore;
 
@@ -45,17 +44,9 @@ class MailCheck final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MailCheck)
 public:
-    struct Hooks {
-        // The message post window is open with a post being written.
-        std::function<bool()> postBeingWritten;
-        // Shows the summary in the message post window in its "OK" state,
-        // replacing what it showed.
-        std::function<void(const QString &summary)> showSummary;
-    };
-
     static constexpr int kTickMs = 60000;
 
-    MailCheck(ClientCore &core, MailRunner &runner, Hooks hooks, QObject *parent = nullptr);
+    MailCheck(ClientCore &core, MailRunner &runner, QObject *parent = nullptr);
 
     // Timer3: ticks every minute from start-up.
     QTimer &timer3() { return m_timer3; }
@@ -66,6 +57,8 @@ public:
     bool running() const { return m_running; }
 
 Q_SIGNALS:
+    // The summary goes to the message post window in its "OK" state, replacing the last one.
+    void summaryReady(const QString &summary);
     // A check that had started is over; `shown` when its summary is on screen.
     void checkFinished(bool shown);
 
@@ -78,10 +71,11 @@ private:
     void start();
     void fetched(const Fetched &result);
     void finish(bool shown);
+    // The message post window is open with a post being written.
+    bool postBeingWritten() const;
 
     ClientCore &m_core;
     MailRunner &m_runner;
-    Hooks m_hooks;
     QTimer m_timer3;
     bool m_running = false;
 };

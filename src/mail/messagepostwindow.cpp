@@ -42,19 +42,24 @@ PostWindow::PostWindow(ClientCore &core, PeerLink &link, QWidget *parent)
 
     SharedState &s = m_core.state();
     s.setOpen(WindowNumber::MessagePostWindow, true);
+    s.postDrafting = true;
     if (s.postPosition.left != 0 || s.postPosition.top != 0) placement::moveTo(this, s.postPosition);
 }
 
 PostWindow::~PostWindow()
 {
     // A window that closed first may already have a successor that set the flag.
-    if (!m_closed) m_core.state().setOpen(WindowNumber::MessagePostWindow, false);
+    if (!m_closed) {
+        m_core.state().setOpen(WindowNumber::MessagePostWindow, false);
+        m_core.state().postDrafting = false;
+    }
 }
 
 void PostWindow::closeEvent(QCloseEvent *event)
 {
     SharedState &s = m_core.state();
     s.setOpen(WindowNumber::MessagePostWindow, false);
+    s.postDrafting = false;
     s.postPosition = placement::positionOf(this);
     event->accept();
     m_closed = true;
@@ -87,6 +92,7 @@ void PostWindow::showReceived(const QString &text)
     // A draft on screen stays below the post, as shown text from now on.
     if (visible && !isShowingReceived()) m_shown->setText(this->text());
     m_button->setText(kOk);
+    m_core.state().postDrafting = false;
     m_text->setReadOnly(true);
     if (visible)
         m_shown->prepend(post);

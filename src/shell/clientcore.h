@@ -27,6 +27,7 @@ public:
                QObject *parent = nullptr);
 
     SharedState &state() { return m_state; }
+    const SharedState &state() const { return m_state; }
     EntranceState &entrance() { return m_entrance; }
     Desktop &desktop() { return m_desktop; }
     QHostAddress bindAddress() const { return m_bind; }

@@ -60,6 +60,8 @@ struct SharedState {
     QElapsedTimer lastRecvTime;
 
     std::array<int16_t, 11> windowOpen{};
+    // The message post window shows a post being written (not received posts).
+    bool postDrafting = false;
 
     WindowPosition entrancePosition;
     WindowPosition chatPosition;
