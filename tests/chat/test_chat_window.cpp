@@ -1,7 +1,7 @@
 // The chat board on its own: menus in order, the font-size dialog, copy and
 // paste, the plug-in text on the clipboard, the resize rules, a send with
 // characters the wire cannot carry.
-#include "../peer/peertesthelpers.h"
+#include "clienthelpers.h"
 
 #include "shell/textcap.h"
 
@@ -10,9 +10,10 @@
 #include <QClipboard>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSignalSpy>
 
 using namespace testsupport;
-using namespace peertest;
+using namespace clienttest;
 
 class TestChatWindow : public QObject {
     Q_OBJECT
@@ -111,8 +112,10 @@ private Q_SLOTS:
         // Not connected: nothing goes out, the clipboard is cleared all the same.
         QApplication::clipboard()->setText(QStringLiteral("wez_plugin_send_link123"));
         QVERIFY(waitFor([] { return QApplication::clipboard()->text().isEmpty(); }));
+        // What came in for the plug-in stays for it: the next look at the clipboard leaves it.
         QApplication::clipboard()->setText(QStringLiteral("wez_plugin_rcve_link123"));
-        QTest::qWait(700);
+        QSignalSpy looked(chat()->findChild<QTimer *>(QStringLiteral("Timer2")), &QTimer::timeout);
+        QVERIFY(looked.wait());
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("wez_plugin_rcve_link123"));
     }
 
@@ -171,11 +174,9 @@ private Q_SLOTS:
         const int inputTop = input->y();
         // 500 twips wide or less: width and input top stay.
         chat()->resize(20, 400);
-        QTest::qWait(50);
-        if (chat()->frameGeometry().width() * 15 <= 500) {
-            QCOMPARE(display->width(), width);
-            QCOMPARE(input->y(), inputTop);
-        }
+        QVERIFY(waitFor([&] { return chat()->frameGeometry().width() * 15 <= 500; }));
+        QCOMPARE(display->width(), width);
+        QCOMPARE(input->y(), inputTop);
     }
 
     void endButtonKeepsWindowUntilPartnerAnswers()

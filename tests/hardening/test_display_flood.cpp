@@ -5,7 +5,7 @@
 // and whole to the last line, and their logs get no more than that.
 #include "hardeningsupport.h"
 
-#include "../peer/peertesthelpers.h"
+#include "clienthelpers.h"
 #include "mail/messagepostwindow.h"
 #include "shell/socket/cp932.h"
 #include "shell/textcap.h"
@@ -13,7 +13,7 @@
 #include <QTcpSocket>
 
 using namespace testsupport;
-using namespace peertest;
+using namespace clienttest;
 using namespace hardening;
 using textcap::kMaxKeptChars;
 

@@ -1,7 +1,7 @@
 // Clients posting by mail and checking their mailboxes against real servers on
 // loopback (dovecot for POP3, an SMTP server delivering into its Maildirs),
 // driven through their windows and menus.
-#include "../peer/peertesthelpers.h"
+#include "clienthelpers.h"
 #include "mail/mailcheck.h"
 #include "mail/mailpost.h"
 #include "mail/messagepostwindow.h"
@@ -14,7 +14,7 @@
 #include <QTcpServer>
 
 using namespace testsupport;
-using namespace peertest;
+using namespace clienttest;
 
 namespace {
 

@@ -6,7 +6,6 @@
 #include "mailservers.h"
 #include "testsupport.h"
 
-#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -238,19 +237,22 @@ void TestMailServers::stoppedServerFailsQuickly()
     const QString pop3 = m_servers->pop3Server();
     const QString smtp = m_servers->smtpServer();
     m_servers->stop();
+    // A refused connection is the answer itself: it must not wait for the time limit.
     auto mail = service();
-    QElapsedTimer clock;
-    clock.start();
+    const auto refused = [](const QString &error) {
+        return !error.isEmpty() && !error.contains(QStringLiteral("imeout")) &&
+               !error.contains(QStringLiteral("timed out"));
+    };
     const StatResult stat = mail->statCount(pop3, QStringLiteral("bob"), QStringLiteral("pw-bob"));
     QVERIFY(!stat.ok);
-    QVERIFY(!stat.error.isEmpty());
+    QVERIFY2(refused(stat.error), qPrintable(stat.error));
     const SaveResult saved = mail->saveMessages(pop3, QStringLiteral("bob"), QStringLiteral("pw-bob"), 1, 1);
     QVERIFY(!saved.ok);
+    QVERIFY2(refused(saved.error), qPrintable(saved.error));
     const QString sent =
         mail->sendMail(smtp, QStringLiteral("bob@wez.test"), QStringLiteral("alice@wez.test"),
                        QStringLiteral("s"), QStringLiteral("b"), {}, {});
-    QVERIFY(!sent.isEmpty());
-    QVERIFY2(clock.elapsed() < 5000, "a refused connection must not wait for the time limit");
+    QVERIFY2(refused(sent), qPrintable(sent));
 }
 
 QTEST_GUILESS_MAIN(TestMailServers)

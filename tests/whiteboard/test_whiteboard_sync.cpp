@@ -2,7 +2,7 @@
 // drawn with the mouse arrive slot for slot and pixel for pixel, clears and
 // loads travel, closing either side closes both with "con 920" / "con 925".
 #include "boardhelpers.h"
-#include "fakehost.h"
+#include "fakewhiteboardhost.h"
 #include "testsupport.h"
 #include "whiteboard/whiteboardlink.h"
 
@@ -19,7 +19,7 @@ class TestWhiteboardSync : public QObject {
     Q_OBJECT
 
     FakeHost a, b;
-    std::shared_ptr<ScriptedDialogs> dialogsA = std::make_shared<ScriptedDialogs>();
+    std::shared_ptr<ScriptedDialogs> dialogsA = std::make_shared<ScriptedDialogs>(a.desk);
     QTemporaryDir dir;
 
     // A opens its board (listens), B's opens on the invitation (connects).
@@ -79,18 +79,17 @@ private Q_SLOTS:
         QCOMPARE(wb->colorIndex(), 13);
 
         // A clear on either side empties both.
-        b.answer = -1;
         menuItem(wb, "menuClear")->trigger();
         QVERIFY(waitFor([&] { return wa->segments().count() == 0; }));
         QCOMPARE(wa->picture(), wb->picture());
         QCOMPARE(wa->picture().pixelColor(30, 25), QColor(Qt::white));
         stroke(surfaceOf(wb), {{10, 10}, {20, 20}});
         QVERIFY(waitFor([&] { return wa->segments().count() == 1; }));
-        a.answer = -1;
         menuItem(wa, "menuClear")->trigger();
         QVERIFY(waitFor([&] { return wb->segments().count() == 0; }));
-        QCOMPARE(a.questions.size(), 1); // A asks about B's unsaved line, B was never asked about A's clear
-        QCOMPARE(b.questions.size(), 1);
+        QCOMPARE(a.desk.questions.size(),
+                 1); // A asks about B's unsaved line, B was never asked about A's clear
+        QCOMPARE(b.desk.questions.size(), 1);
 
         // A file loaded on A reaches B one "FL" line per segment, in file order.
         const QString file = dir.filePath(QStringLiteral("shared.wbd"));
@@ -99,7 +98,7 @@ private Q_SLOTS:
             lines += QByteArray::number(i * 90) + ",300," + QByteArray::number(i * 90 + 75) + ",3000," +
                      QByteArray::number(i % 14) + "," + QByteArray::number(i % 4) + ",nxt\r\n";
         QVERIFY(writeFile(file, lines));
-        dialogsA->nextOpen = file;
+        a.desk.nextOpen = file;
         QSignalSpy finished(wa, &WhiteboardWindow::loadFinished);
         menuItem(wa, "menuLoad")->trigger();
         QVERIFY(waitFor([&] { return finished.count() == 1; }));
@@ -114,7 +113,6 @@ private Q_SLOTS:
         // A closes (B's drawing was cleared, nothing to ask): "con 920", B closes and answers "con 925".
         a.peerSent.clear();
         b.peerSent.clear();
-        a.answer = -1;
         QPointer<WhiteboardWindow> wa = a.window, wb = b.window;
         wa->close();
         QVERIFY(waitFor([&] { return wa.isNull() && wb.isNull(); }));
@@ -133,7 +131,7 @@ private Q_SLOTS:
         QVERIFY(waitFor([&] { return wa.isNull() && wb.isNull(); }));
         QCOMPARE(b.peerSent, QStringList{QStringLiteral("con 920")});
         QCOMPARE(a.peerSent, QStringList{QStringLiteral("con 925")});
-        QVERIFY(b.questions.size() == 1);
+        QVERIFY(b.desk.questions.size() == 1);
     }
 
     void closingWaitEndsWithoutAnAnswer()
@@ -177,7 +175,6 @@ private Q_SLOTS:
         sender.sendData(QByteArray("\r\nFL1500,900,1515,915,5,1\r\n"));
         QVERIFY(waitFor([&] { return wb->segments().count() == 2; }));
         QCOMPARE(wb->segments().at(1).color, 5);
-        b.answer = -1;
         b.window->close();
         QVERIFY(waitFor([&] { return a.window.isNull() && b.window.isNull(); }));
     }

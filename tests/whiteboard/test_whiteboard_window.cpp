@@ -2,7 +2,7 @@
 // line path, overflow, the transfer freeze, files and the questions before
 // losing drawing.
 #include "boardhelpers.h"
-#include "fakehost.h"
+#include "fakewhiteboardhost.h"
 #include "testsupport.h"
 #include "whiteboard/whiteboardlink.h"
 
@@ -45,7 +45,7 @@ private Q_SLOTS:
     void init()
     {
         host = new FakeHost;
-        dialogs = std::make_shared<ScriptedDialogs>();
+        dialogs = std::make_shared<ScriptedDialogs>(host->desk);
         w = new WhiteboardWindow(*host, dialogs);
         host->window = w;
         w->show();
@@ -169,7 +169,7 @@ private Q_SLOTS:
         w->link().receiveText(u"CL\r\n");
         QCOMPARE(w->segments().count(), 0);
         QCOMPARE(pixel(100, 60), QColor(Qt::white));
-        QVERIFY(host->questions.isEmpty()); // the partner's clear does not ask
+        QVERIFY(host->desk.questions.isEmpty()); // the partner's clear does not ask
     }
 
     void overflowEndsTheStroke()
@@ -179,32 +179,33 @@ private Q_SLOTS:
             lines += QStringLiteral("FL15,15,30,30,3,0\r\n");
         w->link().receiveText(lines);
         QCOMPARE(w->segments().count(), 5119);
-        QVERIFY(host->messages.isEmpty());
+        QVERIFY(host->desk.messages.isEmpty());
 
         QWidget *s = surfaceOf(w);
         QTest::mousePress(s, Qt::LeftButton, {}, QPoint(100, 100));
         QTest::mouseMove(s, QPoint(100, 100));
         QTest::mouseMove(s, QPoint(110, 100)); // slot 5119, the last one
         QCOMPARE(w->segments().count(), 5120);
-        QVERIFY(host->messages.isEmpty());
+        QVERIFY(host->desk.messages.isEmpty());
         QTest::mouseMove(s, QPoint(120, 100)); // the 5121st: drawn, warned, stroke over
         QCOMPARE(w->segments().count(), 5120);
-        QCOMPARE(host->messages.size(), 1);
-        QVERIFY(host->messages.first().startsWith(QString::fromUtf8("ホワイトボードの保存領域を越えて")));
+        QCOMPARE(host->desk.messages.size(), 1);
+        QVERIFY(
+            host->desk.messages.first().startsWith(QString::fromUtf8("ホワイトボードの保存領域を越えて")));
         QCOMPARE(w->segments().at(5120).x2, 1800.0f);
         QCOMPARE(pixel(115, 100), QColor(Qt::black));
         QTest::mouseMove(s, QPoint(130, 100));
         QCOMPARE(pixel(125, 100), QColor(Qt::white));
-        QCOMPARE(host->messages.size(), 1);
+        QCOMPARE(host->desk.messages.size(), 1);
         QTest::mouseRelease(s, Qt::LeftButton, {}, QPoint(130, 100));
 
         // A received segment past the end overwrites the overflow slot and warns again.
         w->link().receiveText(u"FL45,45,60,60,7,0\r\n");
         QCOMPARE(w->segments().at(5120).color, 7);
-        QCOMPARE(host->messages.size(), 2);
+        QCOMPARE(host->desk.messages.size(), 2);
 
         // A full board saves 5120 lines.
-        dialogs->nextSave = path("full.wbd");
+        host->desk.nextSave = path("full.wbd");
         menuItem(w, "menuSave")->trigger();
         QCOMPARE(readFile(path("full.wbd")).count("\r\n"), 5120);
     }
@@ -236,7 +237,7 @@ private Q_SLOTS:
         QCOMPARE(dialogs->filters, QStringList(2, QStringLiteral("Wez WhiteBoard File(*.wbd)")));
 
         // An empty board gives an empty file; the ending is added unless it is exactly ".wbd".
-        dialogs->nextSave = path("X.WBD");
+        host->desk.nextSave = path("X.WBD");
         menuItem(w, "menuSave")->trigger();
         QVERIFY(QFile::exists(path("X.WBD.wbd")));
         QVERIFY(!QFile::exists(path("X.WBD")));
@@ -246,16 +247,16 @@ private Q_SLOTS:
         stroke(surfaceOf(w), {{10, 10}, {20, 20}});
         const QByteArray expected = "1500,900,1515,915,5,1,nxt\r\n12.5,-30,0.1234567,3690,13,3,nxt\r\n"
                                     "150,150,300,300,3,2,nxt\r\n";
-        dialogs->nextSave = path("board");
+        host->desk.nextSave = path("board");
         menuItem(w, "menuSave")->trigger();
         QCOMPARE(readFile(path("board.wbd")), expected);
         const QImage drawn = w->picture();
 
         // Loading appends, draws and takes the colour of the last segment loaded; twice doubles.
         menuItem(w, "menuClear")->trigger();
-        QVERIFY(host->questions.isEmpty()); // saved: nothing to ask
+        QVERIFY(host->desk.questions.isEmpty()); // saved: nothing to ask
         QCOMPARE(w->segments().count(), 0);
-        dialogs->nextOpen = path("board.wbd");
+        host->desk.nextOpen = path("board.wbd");
         QSignalSpy finished(w.data(), &WhiteboardWindow::loadFinished);
         menuItem(w, "menuLoad")->trigger();
         QVERIFY(waitFor([&] { return finished.count() == 1; }));
@@ -265,46 +266,46 @@ private Q_SLOTS:
         menuItem(w, "menuLoad")->trigger();
         QVERIFY(waitFor([&] { return finished.count() == 2; }));
         QCOMPARE(w->segments().count(), 6);
-        dialogs->nextSave = path("twice.wbd");
+        host->desk.nextSave = path("twice.wbd");
         menuItem(w, "menuSave")->trigger();
         QCOMPARE(readFile(path("twice.wbd")), expected + expected);
 
         // Loading an empty file changes nothing.
-        dialogs->nextOpen = path("X.WBD.wbd");
+        host->desk.nextOpen = path("X.WBD.wbd");
         menuItem(w, "menuLoad")->trigger();
         QVERIFY(waitFor([&] { return finished.count() == 3; }));
         QCOMPARE(w->segments().count(), 6);
-        QVERIFY(host->messages.isEmpty());
+        QVERIFY(host->desk.messages.isEmpty());
     }
 
     void badFilesAreReported()
     {
         // A cut-off last line: what came before it is loaded, the user is told.
         QVERIFY(writeFile(path("cut.wbd"), "30,30,600,600,9,1,nxt\r\n15,15,30\r\n"));
-        dialogs->nextOpen = path("cut.wbd");
+        host->desk.nextOpen = path("cut.wbd");
         QSignalSpy finished(w.data(), &WhiteboardWindow::loadFinished);
         menuItem(w, "menuLoad")->trigger();
         QVERIFY(waitFor([&] { return finished.count() == 1; }));
         QCOMPARE(w->segments().count(), 1);
         QCOMPARE(w->colorIndex(), 9);
-        QCOMPARE(host->messages.size(), 1);
-        QVERIFY(host->messages.last().contains(path("cut.wbd")));
+        QCOMPARE(host->desk.messages.size(), 1);
+        QVERIFY(host->desk.messages.last().contains(path("cut.wbd")));
 
         // Unsound lines of a file are skipped, the rest load.
         QVERIFY(writeFile(path("odd.wbd"), "1,1,2,2,5,4,nxt\r\n1,1,2,2,99,1,nxt\r\n1,1,2,2,5,1,abc\r\n"));
-        dialogs->nextOpen = path("odd.wbd");
+        host->desk.nextOpen = path("odd.wbd");
         menuItem(w, "menuLoad")->trigger();
         QVERIFY(waitFor([&] { return finished.count() == 2; }));
         QCOMPARE(w->segments().count(), 2);
         QCOMPARE(w->segments().at(1).marker, QStringLiteral("abc"));
 
-        dialogs->nextOpen = path("missing.wbd");
+        host->desk.nextOpen = path("missing.wbd");
         menuItem(w, "menuLoad")->trigger();
-        QCOMPARE(host->messages.size(), 2);
-        dialogs->nextSave = path("no/such/dir/x.wbd");
+        QCOMPARE(host->desk.messages.size(), 2);
+        host->desk.nextSave = path("no/such/dir/x.wbd");
         menuItem(w, "menuSave")->trigger();
-        QCOMPARE(host->messages.size(), 3);
-        QVERIFY(host->messages.last().contains(path("no/such/dir/x.wbd")));
+        QCOMPARE(host->desk.messages.size(), 3);
+        QVERIFY(host->desk.messages.last().contains(path("no/such/dir/x.wbd")));
         QVERIFY(w && w->isVisible());
         QCOMPARE(w->segments().count(), 2);
     }
@@ -315,32 +316,30 @@ private Q_SLOTS:
         QVERIFY(w->hasUnsavedSegments());
 
         // "Yes" and then a cancelled save dialog keeps the board.
-        host->answer = 1;
+        host->desk.answers = {1, 1, 1};
         menuItem(w, "menuClear")->trigger();
-        QCOMPARE(host->questions.size(), 1);
+        QCOMPARE(host->desk.questions.size(), 1);
         QCOMPARE(w->segments().count(), 1);
         w->close();
-        QCOMPARE(host->questions.size(), 2);
+        QCOMPARE(host->desk.questions.size(), 2);
         QVERIFY(w && w->isVisible());
 
         // "Yes" with a file saves, then clears.
-        dialogs->nextSave = path("kept.wbd");
+        host->desk.nextSave = path("kept.wbd");
         menuItem(w, "menuClear")->trigger();
         QCOMPARE(w->segments().count(), 0);
         QCOMPARE(readFile(path("kept.wbd")), QByteArray("150,150,300,300,3,2,nxt\r\n"));
 
         // "No" clears without saving.
         stroke(surfaceOf(w), {{10, 10}, {20, 20}});
-        host->answer = -1;
         menuItem(w, "menuClear")->trigger();
-        QCOMPARE(host->questions.size(), 4);
+        QCOMPARE(host->desk.questions.size(), 4);
         QCOMPARE(w->segments().count(), 0);
 
         // A board holding only what was just loaded closes without a question; one with new drawing asks.
         stroke(surfaceOf(w), {{10, 10}, {20, 20}});
-        host->answer = -1;
         menuItem(w, "menuClose")->trigger();
-        QCOMPARE(host->questions.size(), 5);
+        QCOMPARE(host->desk.questions.size(), 5);
         QVERIFY(waitFor([&] { return w.isNull(); }));
         QVERIFY(!host->windowOpen);
         QVERIFY(host->left >= 0);

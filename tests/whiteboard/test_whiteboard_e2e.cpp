@@ -1,7 +1,7 @@
 // The whiteboard inside a real chat between two clients: opened from the chat
 // window, strokes mirrored slot for slot and pixel for pixel in both
 // directions, and closed on both sides by either one.
-#include "peertesthelpers.h"
+#include "clienthelpers.h"
 
 #include "boardhelpers.h"
 
@@ -9,7 +9,7 @@
 #include "whiteboard/whiteboardwindow.h"
 
 using namespace testsupport;
-using namespace peertest;
+using namespace clienttest;
 using namespace boardtest;
 
 class TestWhiteboardE2e : public QObject {
@@ -20,11 +20,7 @@ private Q_SLOTS:
         QTemporaryDir dirA, dirB;
         auto a = startClient(dirA.path(), 2, QString::fromUtf8("太郎"));
         auto b = startClient(dirB.path(), 3, QString::fromUtf8("花子"));
-        QVERIFY(waitFor([&] { return listening(*a) && listening(*b); }));
-        onQuestion(*b, answerYes);
-        setIpBox(*a, loopback(3).toString());
-        click(a->entranceWindow(), "Command2");
-        QVERIFY(waitFor([&] { return windows(*a).chatWindow() && windows(*b).chatWindow(); }, 10000));
+        QVERIFY(startChat(*a, *b));
 
         click(windows(*a).chatWindow(), "Command2");
         QVERIFY(waitFor([&] { return windows(*a).whiteboardWindow() && windows(*b).whiteboardWindow(); }));

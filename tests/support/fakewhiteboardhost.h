@@ -1,7 +1,8 @@
 #pragma once
-// A stand-in for the client around the whiteboard: shared state, the peer
-// connection (handed straight to a partner host), message and yes/no windows,
-// file dialogs with scripted answers.
+// A stand-in for the client around the whiteboard: its state, the peer
+// connection (handed straight to a partner host), and the recording desktop
+// behind the message and yes/no windows and the file dialogs.
+#include "fakedesktop.h"
 #include "whiteboard/whiteboardfiledialogs.h"
 #include "whiteboard/whiteboardhost.h"
 #include "whiteboard/whiteboardwindow.h"
@@ -20,10 +21,8 @@ public:
     FakeHost *partnerHost = nullptr;
     QPointer<whiteboard::WhiteboardWindow> window;
 
-    QStringList messages;
-    QStringList questions;
+    FakeDesktop desk;
     QStringList peerSent;
-    int answer = -1;
     bool windowOpen = false;
     qint16 left = -1, top = -1;
 
@@ -44,12 +43,8 @@ public:
     }
     QString partnerAddress() const override { return partner; }
     QHostAddress bindAddress() const override { return bind; }
-    void showMessage(const QString &text) override { messages << text; }
-    int askYesNo(const QString &question) override
-    {
-        questions << question;
-        return answer;
-    }
+    void showMessage(const QString &text) override { desk.showMessage(text); }
+    int askYesNo(const QString &question) override { return desk.askYesNo(question); }
     void setWhiteboardWindowOpen(bool open) override { windowOpen = open; }
     void recordWhiteboardPosition(qint16 l, qint16 t) override { left = l, top = t; }
 
@@ -66,19 +61,22 @@ public:
     }
 };
 
+// The board's file dialogs, answered by a host's desktop.
 class ScriptedDialogs final : public whiteboard::WhiteboardFileDialogs {
 public:
-    QString nextOpen;
-    QString nextSave;
+    explicit ScriptedDialogs(FakeDesktop &desk) : m_desk(desk) {}
     QStringList filters;
     QString openFileName(QWidget *, const QString &filter) override
     {
         filters << filter;
-        return nextOpen;
+        return m_desk.getOpenFileName({}, filter);
     }
     QString saveFileName(QWidget *, const QString &filter) override
     {
         filters << filter;
-        return nextSave;
+        return m_desk.getSaveFileName({}, {}, filter);
     }
+
+private:
+    FakeDesktop &m_desk;
 };
