@@ -2,7 +2,7 @@
 // and 1,000 connections opened and closed in a row on each. The client keeps
 // ticking, its memory stays bounded, each listener listens again, and a chat
 // can still be set up afterwards.
-#include "hardeningsupport.h"
+#include "floodsupport.h"
 
 #include "clienthelpers.h"
 #include "faketransferhost.h"
@@ -15,7 +15,7 @@
 
 using namespace testsupport;
 using namespace clienttest;
-using namespace hardening;
+using namespace flood;
 
 namespace {
 

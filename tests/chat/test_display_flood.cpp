@@ -3,7 +3,7 @@
 // connection, as the client takes them). The chat
 // display and the post window keep about a million characters, newest first
 // and whole to the last line, and their logs get no more than that.
-#include "hardeningsupport.h"
+#include "floodsupport.h"
 
 #include "clienthelpers.h"
 #include "mail/messagepostwindow.h"
@@ -14,7 +14,7 @@
 
 using namespace testsupport;
 using namespace clienttest;
-using namespace hardening;
+using namespace flood;
 using textcap::kMaxKeptChars;
 
 namespace {
