@@ -4,7 +4,7 @@ DATA_DIR ?= $(HOME)/.local/share/wez
 NAME ?=
 FUZZ_SECONDS ?= 20
 
-.PHONY: deps build run test bench fuzz asan clean format
+.PHONY: deps build run test bench fuzz asan clean format screenshots
 
 deps:
 	@scripts/install-deps
@@ -29,6 +29,17 @@ fuzz: deps
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz --target wez_fuzzers
 	@scripts/run-fuzz $(FUZZ_SECONDS)
+
+# The README's pictures in docs/, drawn without a display; under Xvfb with
+# SCREENSHOT_QPA=xcb SCREENSHOT_RUN="xvfb-run -a".
+SCREENSHOT_QPA ?= offscreen
+SCREENSHOT_RUN ?=
+BUILD_DIR = $(if $(filter default,$(PRESET)),build,build-$(PRESET))
+screenshots: deps
+	@cmake --preset $(PRESET) >/dev/null
+	@cmake --build --preset $(PRESET) --target wez_screenshots
+	@QT_QPA_PLATFORM=$(SCREENSHOT_QPA) QT_LOGGING_RULES="qt.multimedia*=false" \
+		$(SCREENSHOT_RUN) $(BUILD_DIR)/tools/screenshots/wez_screenshots docs
 
 format:
 	@git ls-files -z --cached --others --exclude-standard '*.cpp' '*.h' | xargs -0 clang-format-14 -i

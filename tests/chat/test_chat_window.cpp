@@ -1,18 +1,17 @@
-// The chat board on its own: menus in order, the font-size dialog, copy and
+// The chat board on its own: the font-size dialog, copy and
 // paste, the plug-in text on the clipboard, the resize rules, a send with
 // characters the wire cannot carry.
-#include "../peer/peertesthelpers.h"
+#include "clienthelpers.h"
 
 #include "shell/textcap.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QMenu>
-#include <QMenuBar>
+#include <QSignalSpy>
 
 using namespace testsupport;
-using namespace peertest;
+using namespace clienttest;
 
 class TestChatWindow : public QObject {
     Q_OBJECT
@@ -31,28 +30,6 @@ private Q_SLOTS:
     }
 
     void cleanup() { m_client.reset(); }
-
-    void menusInOrder()
-    {
-        QStringList names;
-        for (QAction *menu : chat()->menuBar()->actions()) {
-            names << menu->text();
-            for (QAction *a : menu->menu()->actions())
-                names << a->objectName() + (a->isSeparator() ? QString() : QLatin1Char('=') + a->text());
-        }
-        QCOMPARE(
-            names.mid(0, 11).join(QLatin1Char(' ')),
-            QString::fromUtf8(
-                "操作 menuFont=フォントサイズ変更 menuWhiteBoard=共有ホワイトボード menuFtne=ファイル転送 "
-                "menuClose=切断 menuDummy menuFrsv=ファイルを受信する menuAllTop=常に手前に表示 "
-                "menuDummy2 menuMuriyari=強制終了 編集"));
-        QCOMPARE(names.at(13), QString::fromUtf8("自分の気持ち"));
-        QCOMPARE(names.size(), 14 + 14);
-        QCOMPARE(names.at(14 + 9), QString::fromUtf8("menu01=だ～～～っい嫌い！！"));
-        QVERIFY(!chat()->menuItem(QStringLiteral("menuAllTop"))->isChecked());
-        QCOMPARE(chat()->windowTitle(), QStringLiteral("Wez Chat Board"));
-        QCOMPARE(m_client->core().state().windowOpen[3], int16_t(1));
-    }
 
     void fontSizeDialogBounds()
     {
@@ -112,8 +89,10 @@ private Q_SLOTS:
         // Not connected: nothing goes out, the clipboard is cleared all the same.
         QApplication::clipboard()->setText(QStringLiteral("wez_plugin_send_link123"));
         QVERIFY(waitFor([] { return QApplication::clipboard()->text().isEmpty(); }));
+        // What came in for the plug-in stays for it: the next look at the clipboard leaves it.
         QApplication::clipboard()->setText(QStringLiteral("wez_plugin_rcve_link123"));
-        QTest::qWait(700);
+        QSignalSpy looked(chat()->findChild<QTimer *>(QStringLiteral("Timer2")), &QTimer::timeout);
+        QVERIFY(looked.wait());
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("wez_plugin_rcve_link123"));
     }
 
@@ -172,15 +151,14 @@ private Q_SLOTS:
         const int inputTop = input->y();
         // 500 twips wide or less: width and input top stay.
         chat()->resize(20, 400);
-        QTest::qWait(50);
-        if (chat()->frameGeometry().width() * 15 <= 500) {
-            QCOMPARE(display->width(), width);
-            QCOMPARE(input->y(), inputTop);
-        }
+        QVERIFY(waitFor([&] { return chat()->frameGeometry().width() * 15 <= 500; }));
+        QCOMPARE(display->width(), width);
+        QCOMPARE(input->y(), inputTop);
     }
 
     void endButtonKeepsWindowUntilPartnerAnswers()
     {
+        QCOMPARE(m_client->core().state().windowOpen[3], int16_t(1));
         click(chat(), "Command3");
         QVERIFY(chat() && chat()->isVisible());
         QVERIFY(!child<QPushButton>(chat(), "Command1")->isEnabled());

@@ -310,15 +310,15 @@ private Q_SLOTS:
         QCOMPARE(listOnly(4),
                  (QList<QByteArray>{addr(2) + ",\x81\x9b" + "a,1", addr(3) + ",\x81\x9b" + "b,2"}));
 
-        // A name whose double-byte character arrives in two pieces is answered once, whole.
+        // A name whose double-byte character arrives in two pieces is answered once, whole:
+        // the first piece alone gets no answer.
         RawClient split(loopback(10));
         QCOMPARE(split.next(), QByteArray("SRV 099"));
         QCOMPARE(split.ask("SRV 100"), QByteArray("SRV 500"));
         QCOMPARE(split.ask("SRV 110" + addr(10)), QByteArray("SRV 510"));
         const QByteArray name = "SRV 120" + sjis("○名");
         split.send(name.chopped(1));
-        split.socket().waitForBytesWritten(1000);
-        QTest::qWait(50);
+        QVERIFY(holdsFor([&] { return split.socket().bytesAvailable() == 0; }, 100));
         split.send(name.right(1));
         QCOMPARE(split.next(), QByteArray("SRV 520"));
         QCOMPARE(split.ask("SRV 130z").left(7), QByteArray("SRV 530"));

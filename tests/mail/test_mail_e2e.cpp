@@ -1,8 +1,8 @@
 // Clients posting by mail and checking their mailboxes against real servers on
 // loopback (dovecot for POP3, an SMTP server delivering into its Maildirs),
 // driven through their windows and menus.
-#include "../peer/peertesthelpers.h"
 #include "app/mailwindows.h"
+#include "clienthelpers.h"
 #include "mail/mailcheck.h"
 #include "mail/mailpost.h"
 #include "mail/messagepostwindow.h"
@@ -15,7 +15,7 @@
 #include <QTcpServer>
 
 using namespace testsupport;
-using namespace peertest;
+using namespace clienttest;
 
 namespace {
 
@@ -80,8 +80,9 @@ private Q_SLOTS:
         QVERIFY(m_servers->deliver(QStringLiteral("bob"), "From: shop@example.jp\r\nTo: bob@wez.test\r\n"
                                                           "Subject: Sale\r\n\r\nCheap today.\r\n"));
 
+        // A lone "." would end the message on the way unless it is stuffed and unstuffed again.
         PostWindow *w =
-            writePost(*a, QStringLiteral("bob@wez.test"), QString::fromUtf8("こんにちは\r\n二行目"));
+            writePost(*a, QStringLiteral("bob@wez.test"), QString::fromUtf8("こんにちは Ⅱ髙\r\n.\r\n二行目"));
         QVERIFY(w);
         click(w, "Command1");
         QVERIFY(waitFor([&] { return !post(*a); }, 20000));
@@ -92,8 +93,8 @@ private Q_SLOTS:
         PostWindow *shown = post(*b);
         QVERIFY(shown && shown->isVisible() && shown->isShowingReceived());
         QVERIFY(shown->textBox()->isReadOnly());
-        const QString summary = QString::fromUtf8("alice@wez.test\r\nこんにちは\r\n二行目\r\n") + kSep +
-                                QStringLiteral("\r\n") + others(1);
+        const QString summary = QString::fromUtf8("alice@wez.test\r\nこんにちは Ⅱ髙\r\n.\r\n二行目\r\n") +
+                                kSep + QStringLiteral("\r\n") + others(1);
         QCOMPARE(shown->text(), summary);
         // The menu check borrowed the interval only for itself.
         QCOMPARE(b->core().state().mail.checkInterval, QStringLiteral("0"));

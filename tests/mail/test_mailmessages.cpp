@@ -8,6 +8,7 @@
 #include "shell/socket/cp932.h"
 #include "testsupport.h"
 
+#include <QSemaphore>
 #include <QTest>
 #include <QThread>
 
@@ -213,10 +214,10 @@ void TestMailMessages::serverFields()
 
 namespace {
 
-// Answers STAT only once the test lets it go, so the call is seen running.
+// Answers STAT only once the test lets it go (or the call is aborted), so the call is seen running.
 class HeldService final : public MailService {
 public:
-    std::atomic<bool> release{false};
+    QSemaphore release;
     std::atomic<bool> aborted{false};
     std::atomic<QThread *> caller{nullptr};
     QString sendMail(const QString &, const QString &, const QString &, const QString &, const QString &,
@@ -227,8 +228,7 @@ public:
     StatResult statCount(const QString &, const QString &, const QString &) override
     {
         caller = QThread::currentThread();
-        while (!release.load() && !aborted.load())
-            QThread::msleep(5);
+        release.acquire();
         return {true, 7, {}};
     }
     SaveResult saveMessages(const QString &, const QString &, const QString &, int, int) override
@@ -236,7 +236,11 @@ public:
         return {};
     }
     std::optional<QStringList> readMail(const QString &) override { return std::nullopt; }
-    void abort() override { aborted = true; }
+    void abort() override
+    {
+        aborted = true;
+        release.release();
+    }
 };
 
 } // namespace
@@ -254,9 +258,10 @@ void TestMailMessages::runnerHandsResultsBack()
         }));
         QVERIFY(runner.busy());
         QVERIFY(!runner.sendMail({}, {}, {}, {}, {}, {}, {}, [](QString) {}));
-        QTest::qWait(50); // the owner's event loop runs while the call is held
+        // The call runs on another thread while this one's event loop goes on.
+        QVERIFY(testsupport::waitFor([&] { return held->caller.load() != nullptr; }));
         QVERIFY(!result);
-        held->release = true;
+        held->release.release();
         QVERIFY(testsupport::waitFor([&] { return result.has_value(); }));
         QCOMPARE(result->count, 7);
         QVERIFY(held->caller.load() != QThread::currentThread());
@@ -264,7 +269,6 @@ void TestMailMessages::runnerHandsResultsBack()
         QVERIFY(!runner.busy());
 
         // A call still running when the runner goes away is told to stop.
-        held->release = false;
         held->caller = nullptr;
         QVERIFY(runner.statCount({}, {}, {}, [](StatResult) {}));
         QVERIFY(testsupport::waitFor([&] { return held->caller.load() != nullptr; }));

@@ -1,7 +1,7 @@
 // Two clients in one process, on their own loopback addresses, driven through
 // their windows: a chat from call to log, a declined, an unanswered and an
 // unreachable call, message posts, and the chat-status notices on the wire.
-#include "peertesthelpers.h"
+#include "clienthelpers.h"
 
 #include "mail/messagepostwindow.h"
 #include "shell/socket/cp932.h"
@@ -12,7 +12,7 @@
 #include <QTcpSocket>
 
 using namespace testsupport;
-using namespace peertest;
+using namespace clienttest;
 
 namespace {
 

@@ -1,6 +1,5 @@
 // The receiver of the control connection without a socket: head and payload,
 // one chunk one message, characters split between reads, file offers.
-#include "chat/chattext.h"
 #include "peer/peerreceiver.h"
 #include "shell/plaintext.h"
 #include "testsupport.h"
@@ -68,20 +67,6 @@ private Q_SLOTS:
         QCOMPARE(r.size(), 1);
         QVERIFY(r.next());
         QVERIFY(r.feed(big));
-    }
-
-    void chatTexts()
-    {
-        QCOMPARE(chat::feelingText(9), QString::fromUtf8("だ～～～っい嫌い"));
-        QCOMPARE(chat::feelingCaption(9), QString::fromUtf8("だ～～～っい嫌い！！"));
-        QCOMPARE(chat::feelingMessage(QString::fromUtf8("太郎"), 0),
-                 QString::fromUtf8("太郎さんは、今「うれしい！」って感じです。"));
-        QCOMPARE(chat::chatLogEntry(QStringLiteral("D"), QStringLiteral("T"), QStringLiteral("b\r\na\r\n")),
-                 QStringLiteral("Data:D Time:T\r\nb\r\na\r\n\r\n"));
-        QCOMPARE(*chat::pluginData(QStringLiteral("wez_plugin_send_link42")), QStringLiteral("42"));
-        QVERIFY(!chat::pluginData(QStringLiteral("wez_plugin_rcve_link42")));
-        QVERIFY(plaintext::lossQuestion(QString::fromUtf8("こんにちは～①")).isEmpty());
-        QVERIFY(plaintext::lossQuestion(QString::fromUtf8("やあ😀")).contains(QString::fromUtf8("😀")));
     }
 };
 

@@ -4,30 +4,21 @@
 // finish, and a stranger dialling into the whiteboard. The client must stay
 // up, ask at most one question, open nothing without consent and give its
 // ports back.
-#include "peertesthelpers.h"
+#include "clienthelpers.h"
 
 #include "shell/socket/cp932.h"
 #include "whiteboard/whiteboardlink.h"
 
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 
 using namespace testsupport;
-using namespace peertest;
+using namespace clienttest;
 
 namespace {
 
 const QString kTaro = QString::fromUtf8("太郎");
-
-// A raw socket from `from` to `to`:`port`, connected.
-std::unique_ptr<QTcpSocket> connectRaw(const QHostAddress &from, const QHostAddress &to, quint16 port)
-{
-    auto s = std::make_unique<QTcpSocket>();
-    if (!s->bind(from)) return nullptr;
-    s->connectToHost(to, port);
-    if (!waitFor([&] { return s->state() == QAbstractSocket::ConnectedState; }, 5000)) return nullptr;
-    return s;
-}
 
 // Connected to the client's port 1200 and greeted with "con 100".
 std::unique_ptr<QTcpSocket> strangerOn1200(Client &c, int from)
@@ -37,15 +28,10 @@ std::unique_ptr<QTcpSocket> strangerOn1200(Client &c, int from)
     return s->readAll().startsWith("con 100") ? std::move(s) : nullptr;
 }
 
-void sendNow(QTcpSocket &s, const QByteArray &bytes)
+// Everything the client was sent is read and handled.
+bool handled(Client &c)
 {
-    s.write(bytes);
-    s.flush();
-}
-
-bool closedByPeer(QTcpSocket &s, int ms)
-{
-    return waitFor([&] { return s.state() == QAbstractSocket::UnconnectedState; }, ms);
+    return c.core().winsock1().bytesAvailable() == 0 && windows(c).link().queuedMessages() == 0;
 }
 
 } // namespace
@@ -72,13 +58,11 @@ private Q_SLOTS:
         QTimer sender;
         connect(&sender, &QTimer::timeout, this, [&] {
             if (sent == kRequests || s->state() != QAbstractSocket::ConnectedState) return sender.stop();
-            sendNow(*s, "con 500" + QByteArray::number(sent++));
+            sendRaw(*s, "con 500" + QByteArray::number(sent++));
         });
         sender.start(1);
         QVERIFY(waitFor([&] { return sent == kRequests || !sender.isActive(); }, 60000));
-        QVERIFY(waitFor([&] {
-            return a->core().winsock1().bytesAvailable() == 0 && windows(*a).link().queuedMessages() == 0;
-        }));
+        QVERIFY(waitFor([&] { return handled(*a); }));
         QCOMPARE(questions, 1);
         QVERIFY(a->desktop().yesNoWindow());
         QCOMPARE(a->desktop().yesNoWindow()->text(),
@@ -111,16 +95,18 @@ private Q_SLOTS:
             "con 700wez_plugin", "con 120", "con 920",
             "abc defg",          "con 020", "con 100x",
         };
+        // One at a time, each taken in and handled before the next.
+        QSignalSpy arrivals(&a->core().winsock1(), &Endpoint::dataArrival);
         for (const QByteArray &m : unasked) {
-            sendNow(*s, m);
-            QVERIFY(waitFor([&] { return a->core().winsock1().bytesAvailable() == 0; }));
-            QTest::qWait(20);
+            arrivals.clear();
+            sendRaw(*s, m);
+            QVERIFY2(arrivals.wait() && waitFor([&] { return handled(*a); }), m.constData());
         }
         // A real request behind them is still asked: everything before it was handled.
         QString asked;
         onQuestion(
             *a, [](YesNoWindow *) {}, &asked);
-        sendNow(*s, "con 500" + cp932::encode(QString::fromUtf8("花子")));
+        sendRaw(*s, "con 500" + cp932::encode(QString::fromUtf8("花子")));
         QVERIFY(waitFor([&] { return !asked.isEmpty(); }));
 
         const SharedState &st = a->core().state();
@@ -154,7 +140,7 @@ private Q_SLOTS:
         windows(*a).link().chatCommand();
         QVERIFY(waitFor([&] { return callee.hasPendingConnections(); }));
         std::unique_ptr<QTcpSocket> partner(callee.nextPendingConnection());
-        sendNow(*partner, "con 100Wez ver 0.32 R1010");
+        sendRaw(*partner, "con 100Wez ver 0.32 R1010");
         QVERIFY(waitFor([&] { return partner->bytesAvailable() > 0; }));
         QCOMPARE(partner->readAll(), "con 500" + cp932::encode(kTaro));
         partner->abort();
@@ -163,10 +149,11 @@ private Q_SLOTS:
         QVERIFY(waitFor([&] { return listening(*a); }, 10000));
         auto s = strangerOn1200(*a, 9);
         QVERIFY(s);
-        sendNow(*s, "con 110");
-        QTest::qWait(20);
+        QSignalSpy arrivals(&a->core().winsock1(), &Endpoint::dataArrival);
+        sendRaw(*s, "con 110");
+        QVERIFY(arrivals.wait() && waitFor([&] { return handled(*a); }));
         // Asked about the request behind it: the "con 110" was handled, and dropped.
-        sendNow(*s, "con 500y");
+        sendRaw(*s, "con 500y");
         QVERIFY(waitFor([&] { return a->desktop().yesNoWindow() != nullptr; }));
         QVERIFY(!a->core().state().isOpen(ChatWindow));
         QCOMPARE(windows(*a).link().phase(), peer::Phase::Asking);
@@ -190,7 +177,7 @@ private Q_SLOTS:
         auto trickler = strangerOn1200(*a, 9);
         QVERIFY(trickler);
         QTimer drip;
-        connect(&drip, &QTimer::timeout, this, [&] { sendNow(*trickler, "c"); });
+        connect(&drip, &QTimer::timeout, this, [&] { sendRaw(*trickler, "c"); });
         drip.start(100);
         QVERIFY(closedByPeer(*trickler, 10000));
         drip.stop();
@@ -199,7 +186,7 @@ private Q_SLOTS:
         // A request left unanswered: the question goes when the time is up.
         auto asker = strangerOn1200(*a, 9);
         QVERIFY(asker);
-        sendNow(*asker, "con 500x");
+        sendRaw(*asker, "con 500x");
         QVERIFY(waitFor([&] { return a->desktop().yesNoWindow() != nullptr; }));
         QVERIFY(closedByPeer(*asker, 15000));
         QVERIFY(waitFor([&] { return !a->desktop().yesNoWindow(); }));
@@ -222,7 +209,7 @@ private Q_SLOTS:
         QVERIFY(waitFor([&] { return a->core().winsock3().state() == Endpoint::Listening; }, 5000));
         auto sender = connectRaw(loopback(10), loopback(2), 1205);
         QVERIFY(sender);
-        sendNow(*sender, "SRM 100" + cp932::encode(QString::fromUtf8("お知らせ")));
+        sendRaw(*sender, "SRM 100" + cp932::encode(QString::fromUtf8("お知らせ")));
         QVERIFY(waitFor([&] { return windows(*a).advertisementWindow() != nullptr; }));
     }
 

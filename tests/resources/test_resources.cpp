@@ -27,42 +27,18 @@ quint32 le32(const QByteArray &b, qsizetype at)
     return qFromLittleEndian<quint32>(b.constData() + at);
 }
 
-// Samples of a 16-bit mono PCM file at 22050 Hz, or a failure naming the flaw.
-struct Wave {
-    QList<qint16> samples;
-    QString fault;
-};
-
-Wave readWave(const QByteArray &b)
+// Samples of a plain 16-bit mono PCM file at 22050 Hz with the 44-byte header
+// make-sounds.py writes; none for anything else.
+QList<qint16> samples(const QByteArray &b)
 {
-    Wave w;
-    if (b.size() < 12 || !b.startsWith("RIFF") || b.mid(8, 4) != "WAVE")
-        return {{}, QStringLiteral("no RIFF/WAVE header")};
-    if (le32(b, 4) != quint32(b.size() - 8)) return {{}, QStringLiteral("RIFF size does not match the file")};
-    bool haveFormat = false;
-    qsizetype at = 12;
-    while (at + 8 <= b.size()) {
-        const QByteArray id = b.mid(at, 4);
-        const quint32 size = le32(b, at + 4);
-        const qsizetype body = at + 8;
-        if (size > quint32(b.size() - body))
-            return {{}, QStringLiteral("chunk %1 runs past the end").arg(QString::fromLatin1(id))};
-        if (id == "fmt ") {
-            if (size < 16) return {{}, QStringLiteral("short fmt chunk")};
-            if (le16(b, body) != 1 || le16(b, body + 2) != 1 || le32(b, body + 4) != 22050 ||
-                le32(b, body + 8) != 44100 || le16(b, body + 12) != 2 || le16(b, body + 14) != 16)
-                return {{}, QStringLiteral("not 16-bit mono PCM at 22050 Hz")};
-            haveFormat = true;
-        } else if (id == "data") {
-            if (!haveFormat) return {{}, QStringLiteral("data before fmt")};
-            if (size % 2) return {{}, QStringLiteral("odd data size")};
-            for (quint32 i = 0; i < size; i += 2)
-                w.samples.append(qint16(le16(b, body + i)));
-            return w;
-        }
-        at = body + size + (size & 1);
-    }
-    return {{}, QStringLiteral("no data chunk")};
+    const bool pcm = b.size() >= 44 && b.startsWith("RIFF") && le32(b, 4) == quint32(b.size() - 8) &&
+                     b.mid(8, 8) == "WAVEfmt " && le32(b, 16) == 16 && le16(b, 20) == 1 && le16(b, 22) == 1 &&
+                     le32(b, 24) == 22050 && le32(b, 28) == 44100 && le16(b, 32) == 2 && le16(b, 34) == 16 &&
+                     b.mid(36, 4) == "data" && le32(b, 40) == quint32(b.size() - 44) && b.size() % 2 == 0;
+    QList<qint16> out;
+    for (qsizetype at = 44; pcm && at < b.size(); at += 2)
+        out.append(qint16(le16(b, at)));
+    return out;
 }
 
 } // namespace
@@ -83,31 +59,17 @@ private Q_SLOTS:
         const QByteArray bytes = resource(name);
         QVERIFY2(!bytes.isEmpty(), qPrintable(name + QStringLiteral(" is missing")));
         QVERIFY(bytes.size() < 60 * 1024);
-        const Wave w = readWave(bytes);
-        QVERIFY2(w.fault.isEmpty(), qPrintable(w.fault));
-
-        const double seconds = double(w.samples.size()) / 22050;
+        const QList<qint16> wave = samples(bytes);
+        const double seconds = double(wave.size()) / 22050;
         QVERIFY2(seconds >= 0.1 && seconds <= 1.0, qPrintable(QString::number(seconds)));
         int peak = 0;
-        for (qint16 s : w.samples)
+        for (qint16 s : wave)
             peak = qMax(peak, qAbs(int(s)));
         // Clearly audible, yet never clipped.
         QVERIFY2(peak > 32767 / 4 && peak < 32767, qPrintable(QString::number(peak)));
         // Starts and ends at rest, so playback neither clicks in nor out.
-        QVERIFY(qAbs(int(w.samples.first())) < 300);
-        QVERIFY(qAbs(int(w.samples.last())) < 300);
-    }
-
-    void waveReaderRefusesDamage()
-    {
-        // The checks above are only worth something if the reader notices bad files.
-        const QByteArray good = resource(QStringLiteral("connectok.wav"));
-        QVERIFY(readWave(good).fault.isEmpty());
-        QVERIFY(!readWave(good.left(good.size() - 10)).fault.isEmpty());
-        QByteArray stereo = good;
-        stereo[22] = 2;
-        QVERIFY(!readWave(stereo).fault.isEmpty());
-        QVERIFY(!readWave(QByteArray("RIFF")).fault.isEmpty());
+        QVERIFY(qAbs(int(wave.first())) < 300);
+        QVERIFY(qAbs(int(wave.last())) < 300);
     }
 
     void soundsDifferingOnlyInCaseAreDistinct()

@@ -1,14 +1,10 @@
-// The client's directory dialogue: its reactions one by one, and whole exchanges
-// through the endpoint against the real directory on loopback; member entries; server lists.
-#include "directory/directoryserver.h"
+// The client's directory dialogue, its reactions one by one (whole exchanges
+// with the real directory run in test_member_list); member entries; server lists.
 #include "server/memberentry.h"
 #include "server/serverdialogue.h"
-#include "server/serverlink.h"
 #include "server/serverlist.h"
-#include "shell/socket/endpoint.h"
 #include "testsupport.h"
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
 
 using namespace testsupport;
@@ -21,38 +17,6 @@ QString u(const char *utf8)
 {
     return QString::fromUtf8(utf8);
 }
-
-// One client's server socket with the dialogue on it, as the entrance window would hold them.
-struct Client {
-    explicit Client(int n)
-        : endpoint(QStringLiteral("Winsock2"), loopback(n)), link(endpoint, flags, [this] { return fields; })
-    {
-        QObject::connect(&link, &ServerLink::memberEntry, &endpoint,
-                         [this](const QString &e) { entries << e; });
-        QObject::connect(&link, &ServerLink::listEnded, &endpoint, [this] { ++listsEnded; });
-        QObject::connect(&link, &ServerLink::ownAddress, &endpoint,
-                         [this](const QString &a) { address = a; });
-    }
-    // Opens an exchange and waits until the client itself closed it again.
-    bool exchange()
-    {
-        const int before = listsEnded;
-        const QString addressBefore = address;
-        endpoint.close();
-        endpoint.connectToHost(loopback(1).toString(), 1203);
-        return waitFor([&] {
-            return endpoint.state() == Endpoint::Closed && (listsEnded > before || address != addressBefore);
-        });
-    }
-
-    DialogueFlags flags;
-    DialogueFields fields;
-    Endpoint endpoint;
-    ServerLink link;
-    QStringList entries;
-    int listsEnded = 0;
-    QString address;
-};
 
 } // namespace
 
@@ -173,60 +137,6 @@ private Q_SLOTS:
         QVERIFY(ServerList::readFile(dir.filePath(QStringLiteral("wezserv.dat"))).isEmpty());
         QVERIFY(writeFile(dir.filePath(QStringLiteral("wezserv.dat")), file));
         QCOMPARE(ServerList::readFile(dir.filePath(QStringLiteral("wezserv.dat"))).size(), 6);
-    }
-
-    void againstTheRealDirectory()
-    {
-        QTemporaryDir dir;
-        directory::ServerConfig config;
-        config.bind = loopback(1);
-        config.database = dir.filePath(QStringLiteral("members.sqlite"));
-        directory::DirectoryServer server(config);
-        server.setLogSink({});
-        QString error;
-        QVERIFY2(server.start(&error), qPrintable(error));
-        QSignalSpy stored(&server, &directory::DirectoryServer::memberStored);
-
-        Client a(2), b(3);
-        a.fields = {QStringLiteral("Click! -->"), u("太郎"), u("こんにちは, 元気?")};
-        b.fields = {loopback(3).toString(), u("花子"), u("")};
-        const QString entryA = loopback(2).toString() + u(",○太郎,こんにちは, 元気?");
-        const QString entryB = loopback(3).toString() + u(",○花子,");
-
-        QVERIFY(a.exchange());
-        QCOMPARE(a.entries, QStringList{entryA});
-        QCOMPARE(a.flags.profileRegistered, 1);
-        QCOMPARE(a.flags.quietClose, 1);
-        QVERIFY(b.exchange());
-        QCOMPARE(b.entries, (QStringList{entryA, entryB}));
-        QCOMPARE(stored.count(), 2);
-
-        // With the profile current the next exchange only lists.
-        a.entries.clear();
-        QVERIFY(a.exchange());
-        QCOMPARE(a.entries, (QStringList{entryA, entryB}));
-        QCOMPARE(stored.count(), 2);
-
-        // An edited name registers again from the start.
-        a.fields.name = u("太郎2");
-        a.flags.profileRegistered = 0;
-        a.entries.clear();
-        QVERIFY(a.exchange());
-        QCOMPARE(stored.count(), 3);
-        QCOMPARE(a.entries.first(), loopback(2).toString() + u(",○太郎2,こんにちは, 元気?"));
-
-        // The own address as the server sees it.
-        a.flags.ipRequestActive = 1;
-        QVERIFY(a.exchange());
-        QCOMPARE(a.address, loopback(2).toString());
-        QCOMPARE(a.flags.ipRequestActive, 0);
-
-        // Signing off ends within the exchange and takes the member off the list.
-        b.flags.signingOff = 1;
-        QVERIFY(b.exchange());
-        a.entries.clear();
-        QVERIFY(a.exchange());
-        QCOMPARE(a.entries, QStringList{loopback(2).toString() + u(",○太郎2,こんにちは, 元気?")});
     }
 };
 

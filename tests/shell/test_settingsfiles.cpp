@@ -124,15 +124,6 @@ private Q_SLOTS:
         // Double-byte characters keep their lead byte; the trail byte moves by 15.
         QCOMPARE(mailsettings::scramble(QString::fromUtf8("あ")), QByteArray("\x82\x91"));
     }
-
-    void intervalOutsideRangeMeansNoCheck()
-    {
-        QCOMPARE(mailsettings::intervalMinutes(QStringLiteral("5")), 5);
-        QCOMPARE(mailsettings::intervalMinutes(QStringLiteral("0")), 0);
-        QCOMPARE(mailsettings::intervalMinutes(QStringLiteral("abc")), 0);
-        QCOMPARE(mailsettings::intervalMinutes(QStringLiteral("32768")), 0);
-        QCOMPARE(mailsettings::intervalMinutes(QString()), 0);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestSettingsFiles)

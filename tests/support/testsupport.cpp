@@ -26,6 +26,11 @@ bool waitFor(const std::function<bool()> &condition, int ms)
     return true;
 }
 
+bool holdsFor(const std::function<bool()> &condition, int ms)
+{
+    return !waitFor([&] { return !condition(); }, ms);
+}
+
 QByteArray readFile(const QString &path)
 {
     QFile f(path);
@@ -43,6 +48,48 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 QByteArray sjis(const char *utf8)
 {
     return cp932::encode(QString::fromUtf8(utf8));
+}
+
+std::unique_ptr<QTcpSocket> connectRaw(const QHostAddress &from, const QHostAddress &to, quint16 port)
+{
+    auto s = std::make_unique<QTcpSocket>();
+    if (!s->bind(from)) return nullptr;
+    s->connectToHost(to, port);
+    if (!waitFor([&] { return s->state() == QAbstractSocket::ConnectedState; })) return nullptr;
+    return s;
+}
+
+void sendRaw(QTcpSocket &s, const QByteArray &bytes)
+{
+    s.write(bytes);
+    s.flush();
+}
+
+bool readUntil(QTcpSocket &s, QByteArray &got, const QByteArray &part, int ms)
+{
+    return waitFor(
+        [&] {
+            got += s.readAll();
+            return got.contains(part);
+        },
+        ms);
+}
+
+bool readExactly(QTcpSocket &s, const QByteArray &expected, int ms)
+{
+    QByteArray got;
+    waitFor(
+        [&] {
+            got += s.read(expected.size() - got.size());
+            return got.size() == expected.size();
+        },
+        ms);
+    return got == expected;
+}
+
+bool closedByPeer(QTcpSocket &s, int ms)
+{
+    return waitFor([&] { return s.state() == QAbstractSocket::UnconnectedState; }, ms);
 }
 
 } // namespace testsupport

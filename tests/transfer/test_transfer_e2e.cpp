@@ -2,7 +2,7 @@
 // loopback address, chatting through their windows: files arrive byte for
 // byte with the chat lines and the progress window, a refused offer runs out,
 // a second transfer is turned away, and a chat closed mid-file leaves nothing open.
-#include "../peer/peertesthelpers.h"
+#include "clienthelpers.h"
 
 #include "transfer/chattransfer.h"
 #include "transfer/progresswindow.h"
@@ -18,7 +18,7 @@
 #include <QTimer>
 
 using namespace testsupport;
-using namespace peertest;
+using namespace clienttest;
 
 namespace {
 
@@ -37,11 +37,7 @@ void startChat(Chat &c)
 {
     c.a = startClient(c.dirA.path(), 2, kTaro);
     c.b = startClient(c.dirB.path(), 3, kHanako);
-    QVERIFY(waitFor([&] { return listening(*c.a) && listening(*c.b); }));
-    onQuestion(*c.b, answerYes);
-    setIpBox(*c.a, loopback(3).toString());
-    click(c.a->entranceWindow(), "Command2");
-    QVERIFY(waitFor([&] { return windows(*c.a).chatWindow() && windows(*c.b).chatWindow(); }));
+    QVERIFY(clienttest::startChat(*c.a, *c.b));
     c.chatA = windows(*c.a).chatWindow();
     c.chatB = windows(*c.b).chatWindow();
 }

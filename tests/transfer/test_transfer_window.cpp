@@ -1,11 +1,10 @@
-// The progress window Form8 beside a chat window, and the menu items that
-// start a transfer.
-#include "fakehost.h"
+// The progress window Form8 beside a chat window: owned by it, and kept at
+// its top-right corner as the chat window moves and grows.
+#include "faketransferhost.h"
 #include "testsupport.h"
 #include "transfer/progresswindow.h"
 #include "transfer/transfercontroller.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QTest>
@@ -19,7 +18,6 @@ class TestTransferWindow final : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void progressWindowFollowsTheChatWindow();
-    void menusStartAndAllow();
 };
 
 void TestTransferWindow::progressWindowFollowsTheChatWindow()
@@ -60,23 +58,6 @@ void TestTransferWindow::progressWindowFollowsTheChatWindow()
     Q_EMIT t.progressClosed();
     QVERIFY(!gone);
     QCOMPARE(host.shared.windowOpen[TransferWindow], 0);
-}
-
-void TestTransferWindow::menusStartAndAllow()
-{
-    QTemporaryDir dir;
-    FakeTransferHost host;
-    host.dir = dir.path();
-    QWidget chat;
-    auto *controller = new TransferController(&chat, host);
-    QAction ftne(QStringLiteral("ファイル転送")), frsv(QStringLiteral("ファイルを受信する"));
-    controller->attachMenus(&ftne, &frsv);
-    QVERIFY(frsv.isCheckable() && frsv.isChecked());
-    ftne.trigger(); // the open dialog is asked, then cancelled: nothing changes
-    QCOMPARE(host.desk.opens, 1);
-    QCOMPARE(controller->transfer().sendPhase(), FileTransfer::SendPhase::Idle);
-    QCOMPARE(host.shared.operationBusy, 0);
-    QVERIFY(host.controlSent.isEmpty());
 }
 
 QTEST_MAIN(TestTransferWindow)

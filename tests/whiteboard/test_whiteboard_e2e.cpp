@@ -2,9 +2,8 @@
 // clears and loads mirrored slot for slot and pixel for pixel, closing either
 // side closes both ("con 920" answered by "con 925"), a partner that never
 // answers, and lines that wait during a file transfer.
-#include "../peer/peertesthelpers.h"
-
 #include "boardhelpers.h"
+#include "clienthelpers.h"
 #include "whiteboard/whiteboardlink.h"
 #include "whiteboard/whiteboardsession.h"
 #include "whiteboard/whiteboardwindow.h"
@@ -12,7 +11,7 @@
 #include <QSignalSpy>
 
 using namespace testsupport;
-using namespace peertest;
+using namespace clienttest;
 using namespace boardtest;
 
 class TestWhiteboardE2e : public QObject {

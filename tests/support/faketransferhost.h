@@ -1,9 +1,9 @@
 #pragma once
-// A stand-in for a chat around the file transfer: shared state, a desktop with
-// scripted file dialogs, a chat display and a peer connection handed straight
-// to the partner's stand-in, which reacts to the transfer messages the way
-// the peer protocol does.
-#include "shell/desktop.h"
+// A stand-in for a chat around the file transfer: shared state, the recording
+// desktop, a chat display and a peer connection handed straight to the
+// partner's stand-in, which reacts to the transfer messages the way the peer
+// protocol does.
+#include "fakedesktop.h"
 #include "transfer/filetransfer.h"
 #include "transfer/transferhost.h"
 
@@ -11,33 +11,6 @@
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
-
-class FakeDesktop final : public Desktop {
-public:
-    QStringList messages;
-    QStringList savePresets;
-    QString nextOpen;
-    QString nextSave;
-    int opens = 0;
-
-    void showMessage(const QString &text) override { messages << text; }
-    int askYesNo(const QString &) override { return -1; }
-    void playSound(const QString &) override {}
-    void openUrl(const QUrl &) override {}
-    QString clipboardText() override { return {}; }
-    void setClipboardText(const QString &) override {}
-    void clearClipboard() override {}
-    QString getSaveFileName(const QString &, const QString &preset, const QString &) override
-    {
-        savePresets << preset;
-        return nextSave;
-    }
-    QString getOpenFileName(const QString &, const QString &) override
-    {
-        ++opens;
-        return nextOpen;
-    }
-};
 
 class FakeTransferHost final : public transfer::TransferHost {
 public:

@@ -1,6 +1,7 @@
 #pragma once
-// Clients for peer tests: started on their own loopback address, with the
-// desktop's opener silenced, the peer windows at hand, and questions answered.
+// Whole clients in a test: started on their own loopback address, with the
+// desktop's opener silenced, the peer windows at hand, questions answered and
+// a chat set up between two of them.
 #include "app/client.h"
 #include "app/clientwindows.h"
 #include "chat/chatwindow.h"
@@ -16,7 +17,7 @@
 
 #include <memory>
 
-namespace peertest {
+namespace clienttest {
 
 inline std::unique_ptr<Client> startClient(const QString &dir, int address, const QString &name)
 {
@@ -88,4 +89,16 @@ inline void setIpBox(Client &c, const QString &text)
     combo->setEditText(text);
 }
 
-} // namespace peertest
+// `caller` calls `callee` through the entrance window and `callee` says yes;
+// true once both chat windows are up.
+inline bool startChat(Client &caller, Client &callee)
+{
+    if (!testsupport::waitFor([&] { return listening(caller) && listening(callee); })) return false;
+    onQuestion(callee, answerYes);
+    setIpBox(caller, callee.core().bindAddress().toString());
+    QTest::mouseClick(child<QPushButton>(caller.entranceWindow(), "Command2"), Qt::LeftButton);
+    return testsupport::waitFor([&] { return windows(caller).chatWindow() && windows(callee).chatWindow(); },
+                                10000);
+}
+
+} // namespace clienttest

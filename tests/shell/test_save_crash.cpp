@@ -1,7 +1,7 @@
 // The program killed in the middle of saving its settings: a child process
 // saves over and over and is killed with SIGKILL at random moments. The file
 // is always one whole version, never a mix or a stub.
-#include "hardeningsupport.h"
+#include "floodsupport.h"
 
 #include "shell/settingsfiles.h"
 #include "testsupport.h"
@@ -25,8 +25,8 @@ private Q_SLOTS:
         const QString path = QDir(dir.path()).filePath(QStringLiteral("wezpsnl.dat"));
         const QByteArray old = "old\r\n";
         // Big enough that a kill often lands inside a write; same length, so a mix is no longer either.
-        const QByteArray a = hardening::noise(512 * 1024, 1);
-        const QByteArray b = hardening::noise(512 * 1024, 2);
+        const QByteArray a = flood::noise(512 * 1024, 1);
+        const QByteArray b = flood::noise(512 * 1024, 2);
         QVERIFY(writeFile(path, old));
 
         QRandomGenerator rng(4711);

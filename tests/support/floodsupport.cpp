@@ -1,4 +1,4 @@
-#include "hardeningsupport.h"
+#include "floodsupport.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -9,7 +9,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-namespace hardening {
+namespace flood {
 
 namespace {
 qint64 statusKb(const QByteArray &key)
@@ -122,4 +122,4 @@ void sendAll(const QHostAddress &from, const QHostAddress &to, quint16 port, con
     ::close(fd);
 }
 
-} // namespace hardening
+} // namespace flood

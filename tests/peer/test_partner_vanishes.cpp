@@ -2,8 +2,8 @@
 // post, on either side of the call. Each time the client returns to listening
 // on 1200, keeps no conversation window open and no question waiting, and no
 // message comes back again and again.
-#include "../peer/peertesthelpers.h"
 #include "chat/chatsession.h"
+#include "clienthelpers.h"
 
 #include "shell/socket/cp932.h"
 
@@ -13,28 +13,11 @@
 #include <memory>
 
 using namespace testsupport;
-using namespace peertest;
+using namespace clienttest;
 
 namespace {
 
 const QByteArray kHello = "con 100Wez ver 0.32 R1010";
-
-// Reads until `part` arrived; false when the deadline passed first.
-bool readUntil(QTcpSocket &s, QByteArray &got, const QByteArray &part, int ms = 5000)
-{
-    return waitFor(
-        [&] {
-            got += s.readAll();
-            return got.contains(part);
-        },
-        ms);
-}
-
-void send(QTcpSocket &s, const QByteArray &bytes)
-{
-    s.write(bytes);
-    s.flush();
-}
 
 } // namespace
 
@@ -104,14 +87,14 @@ private Q_SLOTS:
                     asked = true;
                     raw.abort();
                 });
-                send(raw, sjis("con 500花子"));
+                sendRaw(raw, sjis("con 500花子"));
                 QVERIFY2(waitFor([&] { return asked && !client().desktop().yesNoWindow(); }, 10000),
                          name.constData());
                 QVERIFY2(!windows(client()).chatWindow(), name.constData());
             }
             if (step == 3) {
                 onQuestion(client(), answerYes);
-                send(raw, sjis("con 500花子"));
+                sendRaw(raw, sjis("con 500花子"));
                 QVERIFY2(readUntil(raw, got, "con 110"), name.constData());
                 QVERIFY2(waitFor([&] { return windows(client()).chatWindow() != nullptr; }),
                          name.constData());
@@ -145,11 +128,11 @@ private Q_SLOTS:
             std::unique_ptr<QTcpSocket> raw(partner.nextPendingConnection());
             QByteArray got;
             if (step >= 1) {
-                send(*raw, kHello);
+                sendRaw(*raw, kHello);
                 QVERIFY2(readUntil(*raw, got, sjis("con 500太郎")), name.constData());
             }
             if (step == 2) {
-                send(*raw, "con 110");
+                sendRaw(*raw, "con 110");
                 QVERIFY2(waitFor([&] { return windows(client()).chatWindow() != nullptr; }),
                          name.constData());
             }
@@ -180,10 +163,10 @@ private Q_SLOTS:
             std::unique_ptr<QTcpSocket> raw(partner.nextPendingConnection());
             QByteArray got;
             if (step >= 1) {
-                send(*raw, kHello);
+                sendRaw(*raw, kHello);
                 QVERIFY2(readUntil(*raw, got, "hello " + name), name.constData());
             }
-            if (step == 2) send(*raw, "con 020");
+            if (step == 2) sendRaw(*raw, "con 020");
             if (step == 2)
                 QVERIFY2(waitFor([&] { return !windows(client()).messagePostWindow(); }), name.constData());
             raw->abort();

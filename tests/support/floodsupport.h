@@ -1,5 +1,5 @@
 #pragma once
-// Strangers on the network for the hardening tests: plain blocking sockets run
+// Strangers flooding the network for the flood tests: plain blocking sockets run
 // on a thread of their own, so the client under test keeps its event loop and
 // the flood's buffers are not counted against the client's memory.
 #include <QByteArray>
@@ -9,7 +9,7 @@
 #include <functional>
 #include <thread>
 
-namespace hardening {
+namespace flood {
 
 // Resident memory of this process in kB (VmRSS), 0 when unknown.
 qint64 residentKb();
@@ -50,4 +50,4 @@ void openAndClose(const QHostAddress &from, const QHostAddress &to, quint16 port
 void sendAll(const QHostAddress &from, const QHostAddress &to, quint16 port, const QByteArray &bytes,
              FloodResult &result);
 
-} // namespace hardening
+} // namespace flood

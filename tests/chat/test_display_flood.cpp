@@ -3,9 +3,9 @@
 // connection, as the client takes them). The chat
 // display and the post window keep about a million characters, newest first
 // and whole to the last line, and their logs get no more than that.
-#include "hardeningsupport.h"
+#include "floodsupport.h"
 
-#include "../peer/peertesthelpers.h"
+#include "clienthelpers.h"
 #include "mail/messagepostwindow.h"
 #include "shell/socket/cp932.h"
 #include "shell/textcap.h"
@@ -13,8 +13,8 @@
 #include <QTcpSocket>
 
 using namespace testsupport;
-using namespace peertest;
-using namespace hardening;
+using namespace clienttest;
+using namespace flood;
 using textcap::kMaxKeptChars;
 
 namespace {

@@ -1,0 +1,98 @@
+// The directory's command line: what it sets, and that a mistyped option or a
+// number out of range stops the program with the option named instead of
+// running with a value nobody asked for.
+#include "directory/options.h"
+
+#include <QTest>
+
+using directory::Options;
+
+namespace {
+Options parse(const QStringList &args)
+{
+    return Options::parse(QStringList{QStringLiteral("wez-directory")} + args);
+}
+} // namespace
+
+class TestDirectoryOptions : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void valuesReachTheConfiguration()
+    {
+        Options o = parse({});
+        QVERIFY2(o.error.isEmpty(), qPrintable(o.error));
+        QVERIFY(o.config.database.isEmpty());
+        QVERIFY(!o.bindGiven && !o.notice);
+        QCOMPARE(o.config.idleTimeoutMs, 30000);
+        QCOMPARE(o.noticePort, quint16(1205));
+
+        o = parse({"--bind",
+                   "127.0.0.7",
+                   "--database",
+                   "/tmp/m.sqlite",
+                   "--idle-timeout",
+                   "5",
+                   "--exchange-limit=86400",
+                   "--expire-after",
+                   "60",
+                   "--max-connections",
+                   "3",
+                   "--max-per-host",
+                   "2",
+                   "--max-members-per-host",
+                   "1",
+                   "--notice",
+                   "お知らせ",
+                   "--notice-to",
+                   "10.0.0.1",
+                   "--notice-to",
+                   "10.0.0.2",
+                   "--notice-port",
+                   "65535"});
+        QVERIFY2(o.error.isEmpty(), qPrintable(o.error));
+        QVERIFY(o.bindGiven);
+        QCOMPARE(o.config.bind, QHostAddress(QStringLiteral("127.0.0.7")));
+        QCOMPARE(o.config.database, QStringLiteral("/tmp/m.sqlite"));
+        QCOMPARE(o.config.idleTimeoutMs, 5000);
+        QCOMPARE(o.config.exchangeLimitMs, 86400000);
+        QCOMPARE(o.config.expireAfterSecs, qint64(60));
+        QCOMPARE(o.config.maxConnections, 3);
+        QCOMPARE(o.config.maxPerHost, 2);
+        QCOMPARE(o.config.maxMembersPerHost, 1);
+        QCOMPARE(o.notice, std::optional<QString>(QString::fromUtf8("お知らせ")));
+        QCOMPARE(o.noticeTo, (QStringList{"10.0.0.1", "10.0.0.2"}));
+        QCOMPARE(o.noticePort, quint16(65535));
+
+        QVERIFY(parse({"--help"}).help.contains(QStringLiteral("--max-members-per-host")));
+    }
+
+    void mistakesAreRefused_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("unknown option") << QStringList{"--idle", "5"} << "idle";
+        QTest::newRow("missing value") << QStringList{"--database"} << "database";
+        QTest::newRow("stray argument") << QStringList{"--bind", "127.0.0.1", "1204"} << "1204";
+        QTest::newRow("bad address") << QStringList{"--bind", "localhost"} << "--bind";
+        QTest::newRow("text for a number") << QStringList{"--idle-timeout", "ten"} << "--idle-timeout";
+        QTest::newRow("trailing text") << QStringList{"--max-connections", "10x"} << "--max-connections";
+        QTest::newRow("zero seconds") << QStringList{"--exchange-limit", "0"} << "--exchange-limit";
+        QTest::newRow("longer than a day") << QStringList{"--idle-timeout", "86401"} << "--idle-timeout";
+        QTest::newRow("negative") << QStringList{"--expire-after", "-1"} << "--expire-after";
+        QTest::newRow("no members") << QStringList{"--max-members-per-host", "0"} << "--max-members-per-host";
+        // A port past 65535 would wrap round to another port.
+        QTest::newRow("port too big") << QStringList{"--notice-port", "70000"} << "--notice-port";
+        QTest::newRow("port zero") << QStringList{"--notice-port", "0"} << "--notice-port";
+    }
+
+    void mistakesAreRefused()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, named);
+        const Options o = parse(args);
+        QVERIFY2(o.error.contains(named), qPrintable(o.error));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDirectoryOptions)
+#include "test_directory_options.moc"
