@@ -95,7 +95,7 @@ int main(int argc, char **argv)
 
     // The member list, with the directory's members and our own entry.
     a->entranceWindow()->button(1)->click();
-    auto &serverWindows = *a->findChild<server::ServerWindows *>(QStringLiteral("ServerWindows"));
+    auto &serverWindows = *a->serverWindows();
     if (!waitFor(
             [&] {
                 return serverWindows.memberList() && serverWindows.memberList()->displayLines().size() == 5;
