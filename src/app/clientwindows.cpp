@@ -28,16 +28,9 @@ ClientWindows::ClientWindows(CoreClient &parts, UiDesktop &desktop, EntranceWind
     connect(&link, &PeerLink::addressMissing, this, [this] {
         if (m_entrance) m_entrance->focusIpBox();
     });
-    // The transfer of the chat window now loaded hears the partner's file messages.
-    connect(&link, &PeerLink::fileOffered, this, [this](const QString &offer) {
-        if (m_transfer && m_transfer->controller()) m_transfer->controller()->transfer().offerReceived(offer);
-    });
-    connect(&link, &PeerLink::fileReady, this, [this] {
-        if (m_transfer && m_transfer->controller()) m_transfer->controller()->transfer().readyReceived();
-    });
-    connect(&link, &PeerLink::blockAnswered, this, [this](bool ok) {
-        if (m_transfer && m_transfer->controller()) m_transfer->controller()->transfer().blockAnswered(ok);
-    });
+    m_transferWindows = new transfer::TransferWindows(parts.transfer, parts.core.state(), this);
+    connect(m_transferWindows, &transfer::TransferWindows::progressWindowOpened, this,
+            [this](QWidget *form8) { m_registry.add(WindowNumber::TransferWindow, form8); });
 }
 
 ClientWindows::~ClientWindows()
@@ -62,11 +55,7 @@ void ClientWindows::showChatWindow()
             return m_parts.core.state().isOpen(TransferWindow) ? m_registry.window(TransferWindow) : nullptr;
         });
         m_registry.add(WindowNumber::ChatWindow, m_chat);
-        // Every chat window gets its file transfer.
-        m_transfer = new transfer::ChatTransfer(core, m_parts.link, m_chat, this);
-        m_transfer->setObjectName(QStringLiteral("ChatTransfer"));
-        connect(m_transfer, &transfer::ChatTransfer::progressWindowOpened, this,
-                [this](QWidget *form8) { m_registry.add(WindowNumber::TransferWindow, form8); });
+        m_transferWindows->attach(m_chat);
     }
     m_chat->show();
     m_chat->raise();

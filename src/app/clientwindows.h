@@ -6,9 +6,8 @@
 #include "mail/messagepostwindow.h"
 #include "shell/aboutbox.h"
 #include "shell/advertisementwindow.h"
-#include "transfer/chattransfer.h"
 #include "transfer/progresswindow.h"
-#include "transfer/transfercontroller.h"
+#include "transfer/transferwindows.h"
 #include "whiteboard/whiteboardwindow.h"
 
 #include <QObject>
@@ -32,7 +31,7 @@ public:
 
     PeerLink &link();
     ChatBoardWindow *chatWindow() const { return m_chat; }
-    transfer::ChatTransfer *chatTransfer() const { return m_transfer; }
+    transfer::TransferWindows *transferWindows() const { return m_transferWindows; }
     PostWindow *messagePostWindow() const { return m_post; }
     AdvertisementPage *advertisementWindow() const { return m_advertisement; }
     whiteboard::WhiteboardWindow *whiteboardWindow() const { return m_whiteboard; }
@@ -59,7 +58,7 @@ private:
     QPointer<EntranceWindow> m_entrance;
     WindowRegistry &m_registry;
     QPointer<ChatBoardWindow> m_chat;
-    QPointer<transfer::ChatTransfer> m_transfer;
+    transfer::TransferWindows *m_transferWindows = nullptr;
     QPointer<PostWindow> m_post;
     QPointer<AdvertisementPage> m_advertisement;
     QPointer<whiteboard::WhiteboardWindow> m_whiteboard;

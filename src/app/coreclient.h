@@ -1,13 +1,14 @@
 #pragma once
 // The running client without its windows, assembled in dependency order: the
 // core (shared state, sockets, files), the peer link, the whiteboard's side of
-// the conversation, the chat, and the directory server client. The windows
-// are built on top of it; a test drives a whole conversation with it and a
-// fake desktop.
+// the conversation, the chat, the file transfer and the directory server
+// client. The windows are built on top of it; a test drives a whole
+// conversation with it and a fake desktop.
 #include "chat/chatsession.h"
 #include "peer/peerlink.h"
 #include "server/serverclient.h"
 #include "shell/clientcore.h"
+#include "transfer/filetransfer.h"
 #include "whiteboard/whiteboardsession.h"
 
 class CoreClient final {
@@ -15,7 +16,7 @@ class CoreClient final {
 public:
     CoreClient(const QString &dataDir, const QHostAddress &bindAddress, Desktop &desktop)
         : core(dataDir, bindAddress, desktop), link(core), board(core, link), chat(core, link, board),
-          server(core)
+          transfer(core, link, chat), server(core)
     {
     }
 
@@ -23,5 +24,6 @@ public:
     PeerLink link;
     whiteboard::WhiteboardSession board;
     ChatSession chat;
+    transfer::FileTransfer transfer;
     server::ServerClient server;
 };

@@ -1,10 +1,11 @@
 #include "transfer/filetransfer.h"
 
-#include "transfer/transferhost.h"
+#include "chat/chatsession.h"
+#include "peer/peerlink.h"
+#include "shell/clientcore.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QTcpSocket>
 
 #include <filesystem>
 
@@ -32,13 +33,19 @@ QString allFilesFilter()
 }
 } // namespace
 
-FileTransfer::FileTransfer(TransferHost &host, QObject *parent)
-    : QObject(parent), m_host(host), m_winsock4(QStringLiteral("Winsock4"), host.bindAddress(), this)
+FileTransfer::FileTransfer(ClientCore &core, PeerLink &link, ChatSession &chat, QObject *parent)
+    : QObject(parent), m_core(core), m_link(link), m_chat(chat),
+      m_winsock4(QStringLiteral("Winsock4"), core.bindAddress(), this)
 {
+    // Timer1 runs while a chat is open, as its window did.
     m_timer1.setObjectName(QStringLiteral("Timer1"));
     m_timer1.setInterval(kTickMs);
     connect(&m_timer1, &QTimer::timeout, this, &FileTransfer::timer1Tick);
-    m_timer1.start();
+    connect(&chat, &ChatSession::opened, &m_timer1, qOverload<>(&QTimer::start));
+    connect(&chat, &ChatSession::finished, this, &FileTransfer::stop);
+    connect(&link, &PeerLink::fileOffered, this, &FileTransfer::offerReceived);
+    connect(&link, &PeerLink::fileReady, this, &FileTransfer::readyReceived);
+    connect(&link, &PeerLink::blockAnswered, this, &FileTransfer::blockAnswered);
 
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, &FileTransfer::onDeadline);
@@ -63,6 +70,11 @@ FileTransfer::FileTransfer(TransferHost &host, QObject *parent)
     connect(&m_winsock4, &Endpoint::connected, this, &FileTransfer::onDataConnected);
     connect(&m_winsock4, &Endpoint::connectionRequest, this, &FileTransfer::onConnectionRequest);
     connect(&m_winsock4, &Endpoint::dataArrival, this, &FileTransfer::onReceivedData);
+    // With one block in flight every pass of the event loop between a block and
+    // its answer is time lost: the data connection's bytes are taken at once.
+    connect(&m_winsock4, &Endpoint::dataArrivalNow, this, [this] {
+        if (m_watchData) onReceivedData();
+    });
     connect(&m_winsock4, &Endpoint::closed, this, &FileTransfer::onClosed);
     connect(&m_winsock4, &Endpoint::error, this, &FileTransfer::onError);
 }
@@ -74,37 +86,7 @@ FileTransfer::~FileTransfer()
 
 bool FileTransfer::busy() const
 {
-    return m_host.state().transferActive == 1 || m_phase != SendPhase::Idle || m_receiveStarted || m_saving;
-}
-
-// With one block in flight every pass of the event loop between a block and
-// its answer is time lost, and the endpoint delivers data one pass late and
-// writes one pass late. The live socket under Winsock4 (its newest connected
-// child) is therefore flushed after each send and watched directly.
-QTcpSocket *FileTransfer::dataSocket() const
-{
-    QTcpSocket *live = nullptr;
-    for (QObject *child : m_winsock4.children()) {
-        auto *socket = qobject_cast<QTcpSocket *>(child);
-        if (socket && socket->state() == QAbstractSocket::ConnectedState) live = socket;
-    }
-    return live;
-}
-
-void FileTransfer::watchDataSocket()
-{
-    if (QTcpSocket *socket = dataSocket()) {
-        // Runs after the endpoint took the bytes into its inbox; its own, later
-        // data event then finds the inbox empty and stays silent.
-        connect(socket, &QIODevice::readyRead, this, [this] {
-            if (m_winsock4.bytesAvailable() > 0) onReceivedData();
-        });
-    }
-}
-
-void FileTransfer::flushData()
-{
-    if (QTcpSocket *socket = dataSocket()) socket->flush();
+    return m_core.state().transferActive == 1 || m_phase != SendPhase::Idle || m_receiveStarted || m_saving;
 }
 
 void FileTransfer::setProgress(const QString &text)
@@ -120,30 +102,65 @@ void FileTransfer::setProgress(const QString &text)
     Q_EMIT progressChanged(text);
 }
 
+void FileTransfer::setReceiveEnabled(bool on)
+{
+    if (m_receiveEnabled == on) return;
+    m_receiveEnabled = on;
+    Q_EMIT receiveEnabledChanged(on);
+}
+
+void FileTransfer::setCommandsEnabled(bool enabled)
+{
+    if (m_commandsEnabled == enabled) return;
+    m_commandsEnabled = enabled;
+    Q_EMIT commandsEnabledChanged(enabled);
+}
+
+void FileTransfer::setStatusText(const QString &text)
+{
+    // A reception that outlived its chat leaves no mark on the next one.
+    if (!m_chat.isActive() || m_statusText == text) return;
+    m_statusText = text;
+    Q_EMIT statusTextChanged(text);
+}
+
+void FileTransfer::addLine(const QString &line)
+{
+    if (m_chat.isActive()) m_chat.addLine(line);
+}
+
+QString FileTransfer::ownName() const
+{
+    return m_core.entrance().name();
+}
+
+QString FileTransfer::partnerAddress() const
+{
+    return m_core.winsock1().remoteHostIP();
+}
+
 // ---------------------------------------------------------------- sending side
 
 void FileTransfer::sendFile()
 {
-    SharedState &state = m_host.state();
+    SharedState &state = m_core.state();
     if (busy()) {
-        m_host.desktop().showMessage(busyText());
+        m_core.desktop().showMessage(busyText());
         return;
     }
     state.recvFileName.clear();
 
-    const bool allTop = m_host.alwaysOnTop();
-    if (allTop) m_host.setTopMost(false);
+    const quint64 chat = m_chatsEnded;
+    Q_EMIT fileDialogShown(true);
     state.operationBusy = 1;
-    ++m_dialogs;
-    const QString path = m_host.desktop().getOpenFileName(QStringLiteral("ファイル転送"), allFilesFilter());
-    --m_dialogs;
+    const QString path = m_core.desktop().getOpenFileName(QStringLiteral("ファイル転送"), allFilesFilter());
     state.operationBusy = 0;
-    if (m_stopped) return; // the chat ended while the dialog was up
-    if (allTop) m_host.setTopMost(true);
+    if (chat != m_chatsEnded) return; // the chat ended while the dialog was up
+    Q_EMIT fileDialogShown(false);
     if (path.isEmpty()) return;
     // The dialog ran events: an offer may have started a reception meanwhile.
     if (busy()) {
-        m_host.desktop().showMessage(busyText());
+        m_core.desktop().showMessage(busyText());
         return;
     }
 
@@ -151,7 +168,7 @@ void FileTransfer::sendFile()
     m_sendFile.setFileName(path);
     m_answers.clear();
     if (!m_sendFile.open(QIODevice::ReadOnly) || m_sendFile.size() > qint64(kBlockSize) * INT32_MAX) {
-        m_host.desktop().showMessage(QStringLiteral("ファイルを読み込めませんでした"));
+        m_core.desktop().showMessage(QStringLiteral("ファイルを読み込めませんでした"));
         m_phase = SendPhase::AwaitingReady; // so the abort line names this file
         sendAbort();
         return;
@@ -161,7 +178,7 @@ void FileTransfer::sendFile()
 
     // A readiness left from an earlier offer must not start this one.
     state.peerReady = 0;
-    m_host.sendControl(offerMessage(m_sendName, m_sendLastBlock));
+    m_link.send(offerMessage(m_sendName, m_sendLastBlock));
     m_phase = SendPhase::AwaitingReady;
     m_deadline.start(kAnswerLimitMs);
 }
@@ -170,7 +187,7 @@ void FileTransfer::offerReceived(const QString &offer)
 {
     const auto parsed = parseOffer(offer);
     if (!parsed) return;
-    SharedState &s = m_host.state();
+    SharedState &s = m_core.state();
     s.recvFileName = parsed->name;
     s.recvLastBlock = parsed->lastBlock;
     peerStateChanged();
@@ -178,19 +195,19 @@ void FileTransfer::offerReceived(const QString &offer)
 
 void FileTransfer::readyReceived()
 {
-    m_host.state().peerReady = 1;
+    m_core.state().peerReady = 1;
     peerStateChanged();
 }
 
 void FileTransfer::blockAnswered(bool ok)
 {
-    m_host.state().blockAck = ok ? 1 : -1;
+    m_core.state().blockAck = ok ? 1 : -1;
     peerStateChanged();
 }
 
 void FileTransfer::peerStateChanged()
 {
-    SharedState &state = m_host.state();
+    SharedState &state = m_core.state();
     if (m_phase == SendPhase::AwaitingReady && state.peerReady == 1)
         onReady();
     else if (m_phase == SendPhase::Sending && state.blockAck != 0)
@@ -201,21 +218,21 @@ void FileTransfer::peerStateChanged()
 
 void FileTransfer::onReady()
 {
-    m_host.state().peerReady = 0;
+    m_core.state().peerReady = 0;
     m_winsock4.close();
     m_winsock4.setLocalPort(0);
     m_phase = SendPhase::Connecting;
     m_deadline.start(kAnswerLimitMs);
-    m_winsock4.connectToHost(m_host.partnerAddress(), kDataPort);
+    m_winsock4.connectToHost(partnerAddress(), kDataPort);
 }
 
 void FileTransfer::onDataConnected()
 {
     if (m_phase != SendPhase::Connecting) return;
     m_deadline.stop();
-    watchDataSocket();
-    m_host.state().transferActive = 1;
-    m_host.setTransferCommandsEnabled(false);
+    m_watchData = true;
+    m_core.state().transferActive = 1;
+    setCommandsEnabled(false);
     m_phase = SendPhase::StartPause;
     m_pause.start(m_pauseMs);
 }
@@ -223,8 +240,8 @@ void FileTransfer::onDataConnected()
 void FileTransfer::startBlocks()
 {
     setProgress(QStringLiteral("転送率：0%"));
-    m_host.addChatLine(m_host.ownName() + QStringLiteral("> ") + m_sendName + QStringLiteral("を転送します"));
-    m_host.state().receivingSide = 0;
+    addLine(ownName() + QStringLiteral("> ") + m_sendName + QStringLiteral("を転送します"));
+    m_core.state().receivingSide = 0;
     m_sendIndex = 0;
     if (m_sendLastBlock < 0) {
         setProgress(transfer::progressText(0, 0));
@@ -246,21 +263,20 @@ void FileTransfer::sendBlock(bool again)
         m_block = m_sendFile.read(size);
         if (m_block.size() != size) {
             // The file shrank or cannot be read any more.
-            m_host.desktop().showMessage(QStringLiteral("ファイルを読み込めませんでした"));
+            m_core.desktop().showMessage(QStringLiteral("ファイルを読み込めませんでした"));
             sendAbort();
             return;
         }
     }
-    m_host.state().blockAck = 0;
+    m_core.state().blockAck = 0;
     m_winsock4.sendData(m_block);
-    flushData();
     m_deadline.start(kAnswerLimitMs);
 }
 
 void FileTransfer::onAnswer(int answer)
 {
     if (m_phase != SendPhase::Sending) return;
-    m_host.state().blockAck = int16_t(answer);
+    m_core.state().blockAck = int16_t(answer);
     if (answer < 0) {
         sendBlock(true);
         return;
@@ -276,22 +292,20 @@ void FileTransfer::onAnswer(int answer)
 void FileTransfer::finishSending()
 {
     m_deadline.stop();
-    m_host.addChatLine(m_host.ownName() + QStringLiteral("> ") + m_sendName +
-                       QStringLiteral("を転送しました"));
+    addLine(ownName() + QStringLiteral("> ") + m_sendName + QStringLiteral("を転送しました"));
     m_phase = SendPhase::EndPause;
     m_pause.start(m_pauseMs);
 }
 
 void FileTransfer::closeSendFile()
 {
-    m_host.state().blockAck = 0;
+    m_core.state().blockAck = 0;
     m_sendFile.close();
 }
 
 void FileTransfer::sendAbort()
 {
-    m_host.addChatLine(m_host.ownName() + QStringLiteral("> ") + m_sendName +
-                       QStringLiteral("を中断しました"));
+    addLine(ownName() + QStringLiteral("> ") + m_sendName + QStringLiteral("を中断しました"));
     closeSendFile();
     m_phase = SendPhase::Idle;
     resetFileTransfer();
@@ -301,7 +315,7 @@ void FileTransfer::sendAbort()
 
 void FileTransfer::timer1Tick()
 {
-    SharedState &state = m_host.state();
+    SharedState &state = m_core.state();
     if (m_phase == SendPhase::Sending && state.blockAck != 0) {
         // "con 800" / "con 810" may also come over the peer connection.
         onAnswer(state.blockAck);
@@ -311,7 +325,7 @@ void FileTransfer::timer1Tick()
     if (m_saving) return;
 
     if (!state.recvFileName.isEmpty() && !m_receiveStarted) {
-        if (!m_host.receiveEnabled() || m_phase != SendPhase::Idle || state.recvLastBlock < -1) {
+        if (!m_receiveEnabled || m_phase != SendPhase::Idle || state.recvLastBlock < -1) {
             // Refused: nothing goes back, the sender gives up after its limit.
             state.recvFileName.clear();
             if (m_phase == SendPhase::Idle) state.transferActive = 0;
@@ -323,8 +337,7 @@ void FileTransfer::timer1Tick()
 
     // Silence watchdog; it also covers the wait for the sender's connection.
     if (m_receiveStarted && state.lastRecvTime.isValid() && state.lastRecvTime.elapsed() > kSilenceLimitMs) {
-        m_host.addChatLine(m_host.ownName() + QStringLiteral(">") + m_recvName +
-                           QStringLiteral("を中断しました"));
+        addLine(ownName() + QStringLiteral(">") + m_recvName + QStringLiteral("を中断しました"));
         closeReceiveFile(true);
         resetFileTransfer();
     }
@@ -332,18 +345,18 @@ void FileTransfer::timer1Tick()
 
 void FileTransfer::startReceive()
 {
-    SharedState &state = m_host.state();
+    SharedState &state = m_core.state();
     m_recvName = plainFileName(state.recvFileName);
     m_recvLastBlock = state.recvLastBlock;
     m_winsock4.close();
     m_winsock4.setLocalPort(kDataPort);
     if (!m_winsock4.listen()) {
-        m_host.desktop().showMessage(
+        m_core.desktop().showMessage(
             socketErrorText(m_winsock4.lastErrorNumber(), m_winsock4.lastErrorDescription()));
         state.recvFileName.clear();
         return;
     }
-    m_host.sendControl(kReadyMessage);
+    m_link.send(kReadyMessage);
     m_receiveStarted = true;
     m_receiveConnected = false;
     state.lastRecvTime.start();
@@ -354,7 +367,7 @@ void FileTransfer::onConnectionRequest(qintptr requestId)
 {
     if (!m_receiveStarted || m_receiveConnected) return; // not ours to take; the endpoint turns it away
     m_winsock4.accept(requestId);
-    const QString partner = m_host.partnerAddress();
+    const QString partner = partnerAddress();
     if (!partner.isEmpty() && m_winsock4.remoteHostIP() != partner) {
         // Only the chat partner may deliver the file: back to listening.
         m_winsock4.close();
@@ -362,21 +375,21 @@ void FileTransfer::onConnectionRequest(qintptr requestId)
         return;
     }
     m_receiveConnected = true;
-    watchDataSocket();
-    m_host.setTransferCommandsEnabled(false);
-    SharedState &state = m_host.state();
+    m_watchData = true;
+    setCommandsEnabled(false);
+    SharedState &state = m_core.state();
     state.transferActive = 1;
     state.receivingSide = 1;
     state.lastRecvTime.start();
 
     // Unbuffered, so a full disk shows at the block that did not fit.
-    m_recvFile.setFileName(m_host.dataPath(kTempFileName));
+    m_recvFile.setFileName(m_core.path(kTempFileName));
     if (!m_recvFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         receiveAbort(QStringLiteral("受信したファイルを書き込めませんでした。") + kCrLf +
                      QStringLiteral("ディスクの空きと書き込み権限を確かめてください"));
         return;
     }
-    m_host.addChatLine(m_host.ownName() + QStringLiteral(">") + QStringLiteral("ファイルを受信します"));
+    addLine(ownName() + QStringLiteral(">") + QStringLiteral("ファイルを受信します"));
     m_assembler = BlockAssembler(m_recvLastBlock);
     m_blockCount = 0;
     if (m_assembler.complete()) {
@@ -398,7 +411,7 @@ void FileTransfer::onReceivedData()
         return;
     }
     const QByteArray bytes = m_winsock4.getBytes();
-    if (bytes.size() != kBlockSize) m_host.setStatusText(QString::number(bytes.size()));
+    if (bytes.size() != kBlockSize) setStatusText(QString::number(bytes.size()));
     for (const QByteArray &block : m_assembler.feed(bytes)) {
         if (!writeBlock(block)) return;
     }
@@ -421,7 +434,7 @@ void FileTransfer::onSettled()
 
 bool FileTransfer::writeBlock(const QByteArray &block)
 {
-    SharedState &state = m_host.state();
+    SharedState &state = m_core.state();
     if (m_recvFile.write(block) != block.size()) {
         receiveAbort(QStringLiteral("受信したファイルを書き込めませんでした。") + kCrLf +
                      QStringLiteral("ディスクの空きと書き込み権限を確かめてください"));
@@ -433,14 +446,13 @@ bool FileTransfer::writeBlock(const QByteArray &block)
     state.transferActive = 1;
     if (m_winsock4.state() == Endpoint::Connected) {
         m_winsock4.sendData(kBlockAck);
-        flushData();
     }
     return true;
 }
 
 void FileTransfer::completeReceive()
 {
-    SharedState &state = m_host.state();
+    SharedState &state = m_core.state();
     m_saving = true;
     const bool written = m_recvFile.error() == QFileDevice::NoError;
     m_recvFile.close();
@@ -452,22 +464,18 @@ void FileTransfer::completeReceive()
     }
     // The sender is done once the last answer is out; it need not wait for our dialog.
     m_winsock4.close();
-    m_host.addChatLine(m_host.ownName() + QStringLiteral(">") + m_recvName +
-                       QStringLiteral("を受信しました"));
+    addLine(ownName() + QStringLiteral(">") + m_recvName + QStringLiteral("を受信しました"));
 
-    const bool allTop = m_host.alwaysOnTop();
-    if (allTop) m_host.setTopMost(false);
+    Q_EMIT fileDialogShown(true);
     state.operationBusy = 1;
-    ++m_dialogs;
     const QString target =
-        m_host.desktop().getSaveFileName(QStringLiteral("ファイルの保存"), m_recvName, allFilesFilter());
-    --m_dialogs;
+        m_core.desktop().getSaveFileName(QStringLiteral("ファイルの保存"), m_recvName, allFilesFilter());
     state.operationBusy = 0;
-    if (allTop) m_host.setTopMost(true);
+    Q_EMIT fileDialogShown(false);
     if (!target.isEmpty() && !saveReceived(target)) {
-        m_host.setStatusText(m_host.statusText() + QStringLiteral("/") + QStringLiteral("Error!!"));
-        m_host.desktop().showMessage(QStringLiteral("ファイルを保存できませんでした。") + kCrLf +
-                                     QStringLiteral("受信したデータは「") + m_host.dataPath(kTempFileName) +
+        setStatusText(m_statusText + QStringLiteral("/") + QStringLiteral("Error!!"));
+        m_core.desktop().showMessage(QStringLiteral("ファイルを保存できませんでした。") + kCrLf +
+                                     QStringLiteral("受信したデータは「") + m_core.path(kTempFileName) +
                                      QStringLiteral("」に残っています"));
     }
     m_saving = false;
@@ -476,7 +484,7 @@ void FileTransfer::completeReceive()
 
 bool FileTransfer::saveReceived(const QString &target)
 {
-    const QString temp = m_host.dataPath(kTempFileName);
+    const QString temp = m_core.path(kTempFileName);
     if (QFileInfo(target).absoluteFilePath() == QFileInfo(temp).absoluteFilePath()) return true;
     // The dialog already asked before overwriting, so an existing file is replaced at once.
     std::error_code ec;
@@ -505,12 +513,11 @@ bool FileTransfer::saveReceived(const QString &target)
 
 void FileTransfer::receiveAbort(const QString &message)
 {
-    m_host.setStatusText(m_host.statusText() + QStringLiteral("/") + QStringLiteral("Error!!"));
-    m_host.addChatLine(m_host.ownName() + QStringLiteral(">") + m_recvName +
-                       QStringLiteral("を中断しました"));
+    setStatusText(m_statusText + QStringLiteral("/") + QStringLiteral("Error!!"));
+    addLine(ownName() + QStringLiteral(">") + m_recvName + QStringLiteral("を中断しました"));
     closeReceiveFile(true);
     resetFileTransfer();
-    m_host.desktop().showMessage(message);
+    m_core.desktop().showMessage(message);
 }
 
 void FileTransfer::closeReceiveFile(bool discard)
@@ -548,8 +555,7 @@ void FileTransfer::onClosed()
     }
     if (m_receiveConnected && !m_saving) {
         // The partner left in the middle of the file.
-        m_host.addChatLine(m_host.ownName() + QStringLiteral(">") + m_recvName +
-                           QStringLiteral("を中断しました"));
+        addLine(ownName() + QStringLiteral(">") + m_recvName + QStringLiteral("を中断しました"));
         closeReceiveFile(true);
         resetFileTransfer();
     }
@@ -557,7 +563,7 @@ void FileTransfer::onClosed()
 
 void FileTransfer::onError(int number, const QString &description)
 {
-    m_host.desktop().showMessage(socketErrorText(number, description));
+    m_core.desktop().showMessage(socketErrorText(number, description));
     if (m_phase != SendPhase::Idle && m_phase != SendPhase::AwaitingReady)
         onClosed();
     else if (m_receiveConnected && !m_saving)
@@ -574,7 +580,7 @@ void FileTransfer::onDeadline()
 
 void FileTransfer::resetFileTransfer()
 {
-    SharedState &state = m_host.state();
+    SharedState &state = m_core.state();
     m_deadline.stop();
     m_settle.stop();
     m_showProgress.stop();
@@ -584,23 +590,26 @@ void FileTransfer::resetFileTransfer()
         m_progressOpen = false;
         Q_EMIT progressClosed();
     }
-    m_host.setTransferCommandsEnabled(true);
+    setCommandsEnabled(true);
     state.recvFileName.clear();
     m_receiveStarted = false;
     m_receiveConnected = false;
+    m_watchData = false;
     m_assembler = BlockAssembler();
     Q_EMIT finished();
 }
 
 void FileTransfer::stop()
 {
-    m_stopped = true;
+    ++m_chatsEnded;
     m_timer1.stop();
     closeSendFile();
     closeReceiveFile(!m_saving);
     m_phase = SendPhase::Idle;
     m_pause.stop();
     if (!m_saving) resetFileTransfer();
+    m_statusText.clear();
+    setReceiveEnabled(true);
 }
 
 } // namespace transfer

@@ -1,8 +1,11 @@
 #pragma once
-// One file at a time between the two sides of a chat: the chat window's file
-// commands, its data connection Winsock4 (port 1201), the receiving side's
-// Timer1 and the clean-up routines. Both sides are driven by events and
-// deadlines, so the chat stays usable while a file travels.
+// One file at a time between the two sides of a chat: the file commands, the
+// data connection Winsock4 (port 1201), the receiving side's Timer1 and the
+// clean-up routines. One per client, in the core: it hears the partner's file
+// messages from the peer link, sends its own through it, writes its lines into
+// the chat and keeps the few chat window settings it depends on, which the
+// windows show and change. Both sides are driven by events and deadlines, so
+// the chat stays usable while a file travels.
 #include "shell/socket/endpoint.h"
 #include "transfer/blockassembler.h"
 #include "transfer/transferprotocol.h"
@@ -11,11 +14,11 @@
 #include <QObject>
 #include <QTimer>
 
-class QTcpSocket;
+class ChatSession;
+class ClientCore;
+class PeerLink;
 
 namespace transfer {
-
-class TransferHost;
 
 class FileTransfer final : public QObject {
     Q_OBJECT
@@ -25,30 +28,37 @@ public:
 
     inline static const QString kTempFileName = QStringLiteral("wezften.$$$");
 
-    explicit FileTransfer(TransferHost &host, QObject *parent = nullptr);
+    FileTransfer(ClientCore &core, PeerLink &link, ChatSession &chat, QObject *parent = nullptr);
     ~FileTransfer() override;
 
     // menuFtne: asks for a file and sends it.
     void sendFile();
-    // The peer protocol changed peerReady, blockAck or recvFileName; acting now
-    // saves waiting for the next tick.
-    void peerStateChanged();
-    // The partner's "con 999" (as it came; a malformed offer is ignored),
-    // "con 998", and "con 800" or "con 810".
+    // From the peer link: the partner's "con 999" (as it came; a malformed
+    // offer is ignored), "con 998", and "con 800" or "con 810".
     void offerReceived(const QString &offer);
     void readyReceived();
     void blockAnswered(bool ok);
     // The chat ends: everything stops without lines or messages; a partial file
-    // is dropped. For good: a file dialog that is still up starts nothing after.
+    // is dropped, a file dialog that is still up starts nothing after, and the
+    // settings below start afresh for the next chat. A finished reception whose
+    // save dialog is up still saves the file when the user answers.
     void stop();
-    // A file dialog of this transfer is up (its caller resumes when it returns).
-    bool inDialog() const { return m_dialogs > 0; }
 
     SendPhase sendPhase() const { return m_phase; }
     bool receiving() const { return m_receiveStarted; }
     bool busy() const;
     QString progressText() const { return m_progress; }
     Endpoint &winsock4() { return m_winsock4; }
+
+    // "ファイルを受信する": an offer is taken only while this is on; on again
+    // once the chat ends.
+    bool receiveEnabled() const { return m_receiveEnabled; }
+    void setReceiveEnabled(bool on);
+    // Whiteboard, hang-up and file commands: off while a data connection is up.
+    bool commandsEnabled() const { return m_commandsEnabled; }
+    // The chat window's small status label: the size of a short read, and
+    // "/Error!!" after a failed reception or save; cleared once the chat ends.
+    QString statusText() const { return m_statusText; }
 
     // The fixed pauses and the quiet time after a short last block; the
     // benchmark sets the pauses to 0 to measure the transfer alone.
@@ -62,8 +72,17 @@ Q_SIGNALS:
     void progressClosed();
     // Both sides are back to idle (after success or abort).
     void finished();
+    void receiveEnabledChanged(bool on);
+    void commandsEnabledChanged(bool enabled);
+    void statusTextChanged(const QString &text);
+    // A file dialog of this transfer comes up (true) or went (false): a chat
+    // window kept above the others steps back meanwhile, so as not to hide it.
+    void fileDialogShown(bool shown);
 
 private:
+    // peerReady, blockAck or recvFileName changed; acting now saves waiting for the next tick.
+    void peerStateChanged();
+
     // Sending side.
     void sendAbort();
     void onReady();
@@ -91,11 +110,15 @@ private:
     void onDeadline();
     void resetFileTransfer();
     void setProgress(const QString &text);
-    QTcpSocket *dataSocket() const;
-    void watchDataSocket();
-    void flushData();
+    void setCommandsEnabled(bool enabled);
+    void setStatusText(const QString &text);
+    void addLine(const QString &line);
+    QString ownName() const;
+    QString partnerAddress() const;
 
-    TransferHost &m_host;
+    ClientCore &m_core;
+    PeerLink &m_link;
+    ChatSession &m_chat;
     Endpoint m_winsock4;
     QTimer m_timer1;
     QTimer m_deadline;
@@ -106,8 +129,13 @@ private:
     int m_settleMs = 150;
     QString m_progress;
     bool m_progressOpen = false;
-    int m_dialogs = 0;
-    bool m_stopped = false;
+    // Counts the chats that ended: a dialog that outlived its chat starts nothing.
+    quint64 m_chatsEnded = 0;
+    // The data connection is ours: its bytes are taken the moment they arrive.
+    bool m_watchData = false;
+    bool m_receiveEnabled = true;
+    bool m_commandsEnabled = true;
+    QString m_statusText;
 
     SendPhase m_phase = SendPhase::Idle;
     QFile m_sendFile;

@@ -5,7 +5,7 @@
 #include "floodsupport.h"
 
 #include "clienthelpers.h"
-#include "faketransferhost.h"
+#include "corechat.h"
 #include "whiteboard/whiteboardlink.h"
 
 #include <QElapsedTimer>
@@ -102,17 +102,11 @@ private Q_SLOTS:
 
     void fileReceiverPort()
     {
-        QTemporaryDir dir;
-        FakeTransferHost host;
-        host.dir = dir.path();
-        host.bind = loopback(5);
-        host.partner = loopback(6).toString();
-        auto *ft = new transfer::FileTransfer(host, &host.context);
-        host.transfer = ft;
+        CoreSide side{5, QStringLiteral("あき")}, partner{6, QStringLiteral("ゆう")};
+        QVERIFY(startChat(partner, side));
+        transfer::FileTransfer *ft = &side.transfer();
         const int lastBlock = 9;
-        host.shared.recvFileName = QStringLiteral("x.bin");
-        host.shared.recvLastBlock = lastBlock;
-        ft->peerStateChanged();
+        ft->offerReceived(QStringLiteral("x.bin/") + QString::number(lastBlock));
         QVERIFY(waitFor([&] { return ft->winsock4().state() == Endpoint::Listening; }));
 
         const QByteArray bytes = noise(kFloodBytes, 1201);
@@ -131,7 +125,7 @@ private Q_SLOTS:
         QVERIFY(waitFor([&] { return ft->winsock4().state() == Endpoint::Listening; }));
         QVERIFY(ft->receiving());
         // The partner itself sends far more than it offered: only the offered blocks are kept.
-        host.desk.nextSave = QDir(dir.path()).filePath(QStringLiteral("saved.bin"));
+        side.desk.nextSave = side.filePath(QStringLiteral("saved.bin"));
         {
             Background sender([&] { sendAll(loopback(6), loopback(5), 1201, bytes, partnerFlood); });
             QVERIFY(waitFor([&] { return sender.done(); }, 60000));
@@ -142,8 +136,8 @@ private Q_SLOTS:
             "hardening: port 1201 %d/%d stranger connections taken/refused, stranger flood %lld bytes taken, "
             "partner flood %lld bytes taken, rss growth %lld kB",
             churn.accepted, churn.refused, strangerFlood.sent, partnerFlood.sent, growth);
-        QCOMPARE(readFile(host.desk.nextSave), bytes.left((lastBlock + 1) * 1024));
-        QVERIFY(!QFile::exists(QDir(dir.path()).filePath(transfer::FileTransfer::kTempFileName)));
+        QCOMPARE(readFile(side.desk.nextSave), bytes.left((lastBlock + 1) * 1024));
+        QVERIFY(!QFile::exists(side.filePath(transfer::FileTransfer::kTempFileName)));
         QVERIFY2(growth < kMaxGrowthKb, qPrintable(QString::number(growth)));
     }
 

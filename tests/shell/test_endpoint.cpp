@@ -118,6 +118,30 @@ private Q_SLOTS:
         QVERIFY(got == sent);
     }
 
+    // A handler told at once that takes the bytes leaves the queued data event silent.
+    void dataNewsAtOnce()
+    {
+        Endpoint listener(QStringLiteral("Winsock4"), loopback(10));
+        listener.setLocalPort(1201);
+        QVERIFY(listener.listen());
+        connect(&listener, &Endpoint::connectionRequest, this, [&](qintptr id) { listener.accept(id); });
+        QTcpSocket raw;
+        raw.bind(loopback(11));
+        raw.connectToHost(loopback(10), 1201);
+        QVERIFY(raw.waitForConnected(2000));
+        QVERIFY(waitFor([&] { return listener.state() == Endpoint::Connected; }));
+        QSignalSpy queued(&listener, &Endpoint::dataArrival);
+        QByteArray taken;
+        connect(&listener, &Endpoint::dataArrivalNow, this, [&](qint64 total) {
+            QCOMPARE(total, listener.bytesAvailable());
+            taken += listener.getBytes();
+        });
+        raw.write("con 800");
+        QVERIFY(waitFor([&] { return taken == "con 800"; }));
+        QCoreApplication::sendPostedEvents(&listener);
+        QCOMPARE(queued.count(), 0);
+    }
+
     void refusedConnectGivesError()
     {
         Endpoint caller(QStringLiteral("Winsock1"), loopback(3));

@@ -4,9 +4,8 @@
 // a second transfer is turned away, and a chat closed mid-file leaves nothing open.
 #include "clienthelpers.h"
 
-#include "transfer/chattransfer.h"
 #include "transfer/progresswindow.h"
-#include "transfer/transfercontroller.h"
+#include "transfer/transferwindows.h"
 
 #include <QAction>
 #include <QApplication>
@@ -42,9 +41,9 @@ void startChat(Chat &c)
     c.chatB = windows(*c.b).chatWindow();
 }
 
-transfer::ChatTransfer *chatTransfer(Client &c)
+transfer::FileTransfer &fileTransfer(Client &c)
 {
-    return c.windows()->chatTransfer();
+    return c.parts().transfer;
 }
 
 // Every text Form8 showed, read from its label, and whether it sat at the chat
@@ -56,10 +55,10 @@ struct ProgressLog {
 
     void watch(Client &c, ChatBoardWindow *chat)
     {
-        transfer::ChatTransfer *t = chatTransfer(c);
+        transfer::TransferWindows *t = windows(c).transferWindows();
         QVERIFY(t);
         auto look = [this, t, chat] {
-            transfer::ProgressWindow *w = t->controller()->progressWindow();
+            transfer::ProgressWindow *w = t->progressWindow();
             if (!w) return;
             opened = true;
             texts << w->findChild<QLabel *>(QStringLiteral("Label1"))->text();
@@ -68,8 +67,8 @@ struct ProgressLog {
             atCorner =
                 atCorner && form8.top() == board.top() && form8.right() == board.right() && w->isVisible();
         };
-        QObject::connect(&t->controller()->transfer(), &transfer::FileTransfer::progressOpened, chat, look);
-        QObject::connect(&t->controller()->transfer(), &transfer::FileTransfer::progressChanged, chat, look);
+        QObject::connect(&fileTransfer(c), &transfer::FileTransfer::progressOpened, chat, look);
+        QObject::connect(&fileTransfer(c), &transfer::FileTransfer::progressChanged, chat, look);
     }
 };
 
@@ -198,10 +197,8 @@ private Q_SLOTS:
         c.a->desktop().setNextFileName(source);
         send->trigger();
         // B drops the offer without a word.
-        QVERIFY(waitFor([&] {
-            return c.b->core().state().recvFileName.isEmpty() &&
-                   chatTransfer(*c.a)->controller()->transfer().busy();
-        }));
+        QVERIFY(
+            waitFor([&] { return c.b->core().state().recvFileName.isEmpty() && fileTransfer(*c.a).busy(); }));
 
         c.a->desktop().setNextFileName(source);
         send->trigger();
@@ -255,7 +252,7 @@ private Q_SLOTS:
         c.chatA->menuItem(QStringLiteral("menuFtne"))->trigger();
         QVERIFY(waitFor([&] { return stage == 2; }, 15000));
         QVERIFY(goneWhileAsked);
-        QVERIFY(waitFor([&] { return !chatTransfer(*c.b); }));
+        QVERIFY(waitFor([&] { return !fileTransfer(*c.b).busy(); }));
         QCOMPARE(readFile(target), QByteArray("late but whole"));
         QVERIFY(!QFile::exists(QDir(c.dirB.path()).filePath(QStringLiteral("wezften.$$$"))));
         QCOMPARE(c.b->core().state().operationBusy, int16_t(0));
@@ -275,7 +272,7 @@ private Q_SLOTS:
         c.a->desktop().setNextFileName(source);
         c.chatA->menuItem(QStringLiteral("menuFtne"))->trigger();
 
-        transfer::FileTransfer &receiver = chatTransfer(*c.b)->controller()->transfer();
+        transfer::FileTransfer &receiver = fileTransfer(*c.b);
         QVERIFY(waitFor(
             [&] {
                 return receiver.progressText().startsWith(QString::fromUtf8("転送率：")) &&
@@ -288,7 +285,7 @@ private Q_SLOTS:
 
         c.chatB->close();
         QVERIFY(waitFor([&] { return !windows(*c.a).chatWindow() && !windows(*c.b).chatWindow(); }, 10000));
-        QVERIFY(waitFor([&] { return !chatTransfer(*c.a) && !chatTransfer(*c.b); }));
+        QVERIFY(waitFor([&] { return !fileTransfer(*c.a).busy() && !fileTransfer(*c.b).busy(); }));
         QVERIFY(openFiles(QStringLiteral("/wezften.$$$")).isEmpty());
         QVERIFY(openFiles(QStringLiteral("/big.bin")).isEmpty());
         QVERIFY(!QFile::exists(temp));

@@ -1,8 +1,9 @@
-// File transfers over loopback: two transfer objects, or one against a raw
-// socket that cuts, repeats or drops the stream; what arrives is compared
-// byte for byte, and both chat displays line by line.
-#include "faketransferhost.h"
-#include "testsupport.h"
+// File transfers between two clients without windows, chatting over loopback,
+// or from one client to a raw socket that cuts, repeats or drops the stream:
+// what arrives is compared byte for byte, what went over the peer connection
+// message by message, and both chat transcripts line by line. Only the core
+// is linked: the transfer needs no window.
+#include "corechat.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -10,10 +11,7 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTest>
-
-#include <memory>
 
 using namespace testsupport;
 using transfer::FileTransfer;
@@ -36,63 +34,43 @@ QByteArray hash(const QByteArray &bytes)
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
 }
 
-// A sender "あき" on loopback(2) and a receiver "ゆう" on loopback(3).
+// A sender "あき" on loopback(2) and a receiver "ゆう" on loopback(3), chatting.
 struct Pair {
-    QTemporaryDir dirA, dirB;
-    FakeTransferHost a, b;
-    std::unique_ptr<FileTransfer> ta, tb;
+    CoreSide a{2, QStringLiteral("あき")};
+    CoreSide b{3, QStringLiteral("ゆう")};
     QStringList progressA, progressB;
+    bool chatting = startChat(a, b);
 
     Pair()
     {
-        a.bind = loopback(2), b.bind = loopback(3);
-        a.partner = b.bind.toString(), b.partner = a.bind.toString();
-        a.partnerHost = &b, b.partnerHost = &a;
-        a.dir = dirA.path(), b.dir = dirB.path();
-        a.name = QStringLiteral("あき"), b.name = QStringLiteral("ゆう");
-        ta = std::make_unique<FileTransfer>(a);
-        tb = std::make_unique<FileTransfer>(b);
-        a.transfer = ta.get(), b.transfer = tb.get();
-        QObject::connect(ta.get(), &FileTransfer::progressChanged, &a.context,
+        QObject::connect(&a.transfer(), &FileTransfer::progressChanged, &a.transfer(),
                          [this](const QString &t) { progressA << t; });
-        QObject::connect(tb.get(), &FileTransfer::progressChanged, &b.context,
+        QObject::connect(&b.transfer(), &FileTransfer::progressChanged, &b.transfer(),
                          [this](const QString &t) { progressB << t; });
     }
 
     QString offerFile(const QString &name, const QByteArray &bytes)
     {
-        const QString path = dirA.filePath(name);
+        const QString path = a.filePath(name);
         writeFile(path, bytes);
         a.desk.nextOpen = path;
         return path;
     }
-    bool senderIdle() const { return !ta || ta->sendPhase() == FileTransfer::SendPhase::Idle; }
-    bool receiverIdle() const { return !tb || (!tb->receiving() && b.shared.transferActive == 0); }
+    bool senderIdle() { return !a.client || a.transfer().sendPhase() == FileTransfer::SendPhase::Idle; }
+    bool receiverIdle() { return !b.client || (!b.transfer().receiving() && b.state().transferActive == 0); }
 };
 
-// The receiver's end of the data connection, to see each piece arrive on its own.
-QTcpSocket *receivingSocket(FileTransfer &t)
+// A offers B `payload` over the peer connection, and `raw`, at A's address,
+// connects as the sender once B is ready. Returns where B saves the file.
+QString rawSenderToB(Pair &p, const QString &payload, QTcpSocket &raw)
 {
-    for (QTcpSocket *s : t.winsock4().findChildren<QTcpSocket *>())
-        if (s->state() == QAbstractSocket::ConnectedState) return s;
-    return nullptr;
-}
-
-// B is offered `name` with blocks 0..lastBlock, and `raw`, at A's address,
-// connects as the sender in place of A's transfer. Returns where B saves it.
-QString rawSenderToB(Pair &p, const QString &name, int lastBlock, QTcpSocket &raw)
-{
-    p.ta.reset();
-    p.b.partnerHost = nullptr;
-    const QString saved = p.dirB.filePath(name);
-    p.b.desk.nextSave = saved;
-    p.b.receiveControl(QStringLiteral("con 999") + name + QLatin1Char('/') + QString::number(lastBlock));
-    if (!waitFor([&] { return p.b.controlSent.contains(QStringLiteral("con 998")); }) ||
-        !raw.bind(loopback(2)))
+    p.b.desk.nextSave = p.b.filePath(QStringLiteral("saved.bin"));
+    p.a.client->link.send(QStringLiteral("con 999") + payload);
+    if (!waitFor([&] { return p.a.received.contains(QStringLiteral("con 998")); }) || !raw.bind(loopback(2)))
         return {};
     raw.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     raw.connectToHost(loopback(3), transfer::kDataPort);
-    return raw.waitForConnected(5000) ? saved : QString();
+    return raw.waitForConnected(5000) ? p.b.desk.nextSave : QString();
 }
 
 } // namespace
@@ -112,6 +90,8 @@ private Q_SLOTS:
     void fullDiskAbortsReception_data();
     void fullDiskAbortsReception();
     void savingReplacesOrKeepsTheData();
+    void chatEndStopsTheTransferUntilTheNextChat();
+    void chatEndsWhileTheOpenDialogIsUp();
 };
 
 void TestTransferFlow::endToEnd_data()
@@ -126,32 +106,40 @@ void TestTransferFlow::endToEnd()
 {
     QFETCH(qint64, size);
     Pair p;
+    QVERIFY(p.chatting);
     const QByteArray file = randomBytes(size);
     p.offerFile(QStringLiteral("写真.bin"), file);
-    const QString saved = p.dirB.filePath(QStringLiteral("saved.bin"));
+    const QString saved = p.b.filePath(QStringLiteral("saved.bin"));
     p.b.desk.nextSave = saved;
+    QSignalSpy commandsA(&p.a.transfer(), &FileTransfer::commandsEnabledChanged);
+    QSignalSpy commandsB(&p.b.transfer(), &FileTransfer::commandsEnabledChanged);
 
-    p.ta->sendFile();
+    p.a.transfer().sendFile();
     QVERIFY(waitFor([&] { return p.senderIdle() && p.receiverIdle() && QFile::exists(saved); }, 60000));
 
     QCOMPARE(hash(readFile(saved)), hash(file));
     QCOMPARE(QFileInfo(saved).size(), size);
-    QVERIFY(!QFile::exists(p.dirB.filePath(kTemp)));
+    QVERIFY(!QFile::exists(p.b.filePath(kTemp)));
     const QString last = QString::number(transfer::lastBlockIndex(size));
-    QCOMPARE(p.a.controlSent, QStringList{QStringLiteral("con 999写真.bin/") + last});
-    QCOMPARE(p.b.controlSent, QStringList{QStringLiteral("con 998")});
-    QCOMPARE(p.a.lines, (QStringList{QStringLiteral("あき> 写真.binを転送しました"),
-                                     QStringLiteral("あき> 写真.binを転送します")}));
-    QCOMPARE(p.b.lines, (QStringList{QStringLiteral("ゆう>写真.binを受信しました"),
-                                     QStringLiteral("ゆう>ファイルを受信します")}));
+    QCOMPARE(p.b.received, QStringList{QStringLiteral("con 999写真.bin/") + last});
+    QCOMPARE(p.a.received, QStringList{QStringLiteral("con 998")});
+    QCOMPARE(p.a.lines(), (QStringList{QStringLiteral("あき> 写真.binを転送しました"),
+                                       QStringLiteral("あき> 写真.binを転送します")}));
+    QCOMPARE(p.b.lines(), (QStringList{QStringLiteral("ゆう>写真.binを受信しました"),
+                                       QStringLiteral("ゆう>ファイルを受信します")}));
     QCOMPARE(p.progressA.last(), QStringLiteral("転送率：100%"));
     QCOMPARE(p.progressB.last(), QStringLiteral("転送率：100%"));
     QCOMPARE(p.b.desk.savePresets, QStringList{QStringLiteral("写真.bin")});
     QVERIFY(p.a.desk.messages.isEmpty());
     QVERIFY(p.b.desk.messages.isEmpty());
-    QVERIFY(p.a.commandsEnabled && p.b.commandsEnabled);
-    QCOMPARE(p.a.shared.operationBusy, 0);
-    QCOMPARE(p.b.shared.operationBusy, 0);
+    // The chat commands rested while the data flowed, on both sides.
+    for (QSignalSpy *spy : {&commandsA, &commandsB}) {
+        QCOMPARE(spy->size(), 2);
+        QCOMPARE(spy->at(0).at(0).toBool(), false);
+    }
+    QVERIFY(p.a.transfer().commandsEnabled() && p.b.transfer().commandsEnabled());
+    QCOMPARE(p.a.state().operationBusy, 0);
+    QCOMPARE(p.b.state().operationBusy, 0);
 }
 
 // A sender that cuts every block into three segments: the receiver keeps the
@@ -159,12 +147,13 @@ void TestTransferFlow::endToEnd()
 void TestTransferFlow::splitBlocksAreKeptNotAskedAgain()
 {
     Pair p;
+    QVERIFY(p.chatting);
     const QByteArray file = randomBytes(3 * 1024 + 100);
     QTcpSocket raw;
-    const QString saved = rawSenderToB(p, QStringLiteral("split.bin"), 3, raw);
+    const QString saved = rawSenderToB(p, QStringLiteral("split.bin/3"), raw);
     QVERIFY(!saved.isEmpty());
-    QVERIFY(waitFor([&] { return receivingSocket(*p.tb) != nullptr; }));
-    QSignalSpy arrived(receivingSocket(*p.tb), &QIODevice::readyRead);
+    QVERIFY(waitFor([&] { return p.b.state().transferActive == 1; })); // taken as the data connection
+    QSignalSpy arrived(&p.b.transfer().winsock4(), &Endpoint::dataArrivalNow);
     for (int i = 0; i <= 3; ++i) {
         const QByteArray block = file.mid(i * 1024, 1024);
         const int third = int(block.size()) / 3;
@@ -177,7 +166,7 @@ void TestTransferFlow::splitBlocksAreKeptNotAskedAgain()
     QVERIFY(waitFor([&] { return p.receiverIdle() && QFile::exists(saved); }));
     QCOMPARE(readFile(saved), file);
     QCOMPARE(raw.readAll(), QByteArray()); // no "con 810" anywhere
-    QCOMPARE(p.b.lines.first(), QStringLiteral("ゆう>split.binを受信しました"));
+    QCOMPARE(p.b.lines().first(), QStringLiteral("ゆう>split.binを受信しました"));
 }
 
 // Blocks that arrive in one read (a sender that does not wait) are still
@@ -185,9 +174,10 @@ void TestTransferFlow::splitBlocksAreKeptNotAskedAgain()
 void TestTransferFlow::blocksRunTogether()
 {
     Pair p;
+    QVERIFY(p.chatting);
     const QByteArray file = randomBytes(3 * 1024 + 5);
     QTcpSocket raw;
-    const QString saved = rawSenderToB(p, QStringLiteral("joined.bin"), 3, raw);
+    const QString saved = rawSenderToB(p, QStringLiteral("joined.bin/3"), raw);
     QVERIFY(!saved.isEmpty());
     raw.write(file);
     QVERIFY(readExactly(raw, QByteArray("con 800").repeated(4)));
@@ -199,15 +189,16 @@ void TestTransferFlow::blocksRunTogether()
 void TestTransferFlow::againAnswerResendsTheBlock()
 {
     Pair p;
-    p.tb.reset();
-    p.a.partnerHost = nullptr;
+    QVERIFY(p.chatting);
+    p.b.transfer().setReceiveEnabled(false); // B's own transfer stays out of it
     QTcpServer server;
     QVERIFY(server.listen(loopback(3), transfer::kDataPort));
     const QByteArray file = randomBytes(2500);
     p.offerFile(QStringLiteral("again.bin"), file);
-    p.ta->sendFile();
-    QCOMPARE(p.a.controlSent, QStringList{QStringLiteral("con 999again.bin/2")});
-    p.a.receiveControl(QStringLiteral("con 998"));
+    p.a.transfer().sendFile();
+    QVERIFY(waitFor([&] { return !p.b.received.isEmpty(); }));
+    QCOMPARE(p.b.received, QStringList{QStringLiteral("con 999again.bin/2")});
+    p.b.client->link.send(QStringLiteral("con 998"));
     QVERIFY(waitFor([&] { return server.hasPendingConnections(); }));
     std::unique_ptr<QTcpSocket> raw(server.nextPendingConnection());
 
@@ -217,54 +208,59 @@ void TestTransferFlow::againAnswerResendsTheBlock()
         QVERIFY(readExactly(*raw, file.mid(at, 1024)));
         raw->write("con 800");
     }
-    QVERIFY(waitFor([&] { return p.a.lines.first() == QStringLiteral("あき> again.binを転送しました"); }));
+    QVERIFY(waitFor([&] { return p.a.lines().value(0) == QStringLiteral("あき> again.binを転送しました"); }));
     QCOMPARE(p.progressA.last(), QStringLiteral("転送率：100%"));
     raw->close();
-    QVERIFY(waitFor([&] { return p.senderIdle() && p.a.shared.transferActive == 0 && p.a.commandsEnabled; }));
-    QCOMPARE(p.a.lines.size(), 2);
+    QVERIFY(waitFor([&] {
+        return p.senderIdle() && p.a.state().transferActive == 0 && p.a.transfer().commandsEnabled();
+    }));
+    QCOMPARE(p.a.lines().size(), 2);
 }
 
 void TestTransferFlow::senderVanishesMidFile()
 {
     Pair p;
+    QVERIFY(p.chatting);
     p.offerFile(QStringLiteral("big.bin"), randomBytes(3 * 1024 * 1024));
-    p.b.desk.nextSave = p.dirB.filePath(QStringLiteral("never.bin"));
-    QObject::connect(p.tb.get(), &FileTransfer::progressChanged, &p.b.context, [&](const QString &t) {
-        if (t == QStringLiteral("転送率：10%") && p.ta)
-            QTimer::singleShot(0, &p.b.context, [&] { p.ta.reset(); }); // the sending client is gone
+    p.b.desk.nextSave = p.b.filePath(QStringLiteral("never.bin"));
+    QObject::connect(&p.b.transfer(), &FileTransfer::progressChanged, &p.b.transfer(), [&](const QString &t) {
+        if (t == QStringLiteral("転送率：10%") && p.a.client)
+            QTimer::singleShot(0, &p.b.transfer(), [&] { p.a.client.reset(); }); // the sending client is gone
     });
-    p.ta->sendFile();
-    QVERIFY(waitFor([&] { return !p.ta; }, 30000));
+    p.a.transfer().sendFile();
+    QVERIFY(waitFor([&] { return !p.a.client; }, 30000));
     QVERIFY(waitFor([&] { return p.receiverIdle(); }));
-    QCOMPARE(p.b.lines.first(), QStringLiteral("ゆう>big.binを中断しました"));
+    QVERIFY(p.b.lines().contains(QStringLiteral("ゆう>big.binを中断しました")));
     QVERIFY(p.b.desk.savePresets.isEmpty()); // no partial file offered
     QVERIFY(!QFile::exists(p.b.desk.nextSave));
-    QVERIFY(!QFile::exists(p.dirB.filePath(kTemp)));
-    QVERIFY(p.b.commandsEnabled);
+    QVERIFY(!QFile::exists(p.b.filePath(kTemp)));
+    QVERIFY(p.b.transfer().commandsEnabled());
 }
 
 void TestTransferFlow::receiverVanishesMidFile()
 {
     Pair p;
+    QVERIFY(p.chatting);
     p.offerFile(QStringLiteral("big.bin"), randomBytes(3 * 1024 * 1024));
-    QObject::connect(p.ta.get(), &FileTransfer::progressChanged, &p.a.context, [&](const QString &t) {
-        if (t == QStringLiteral("転送率：10%") && p.tb)
-            QTimer::singleShot(0, &p.a.context, [&] { p.tb.reset(); });
+    QObject::connect(&p.a.transfer(), &FileTransfer::progressChanged, &p.a.transfer(), [&](const QString &t) {
+        if (t == QStringLiteral("転送率：10%") && p.b.client)
+            QTimer::singleShot(0, &p.a.transfer(), [&] { p.b.client.reset(); });
     });
-    p.ta->sendFile();
-    QVERIFY(waitFor([&] { return !p.tb; }, 30000));
-    QVERIFY(waitFor([&] { return p.senderIdle() && p.a.shared.transferActive == 0; }));
-    QCOMPARE(p.a.lines.first(), QStringLiteral("あき> big.binを中断しました"));
-    QVERIFY(p.a.commandsEnabled);
-    QVERIFY(!QFile::exists(p.dirB.filePath(kTemp))); // the receiver dropped its partial file
+    p.a.transfer().sendFile();
+    QVERIFY(waitFor([&] { return !p.b.client; }, 30000));
+    QVERIFY(waitFor([&] { return p.senderIdle() && p.a.state().transferActive == 0; }));
+    QVERIFY(p.a.lines().contains(QStringLiteral("あき> big.binを中断しました")));
+    QVERIFY(p.a.transfer().commandsEnabled());
+    QVERIFY(!QFile::exists(p.b.filePath(kTemp))); // the receiver dropped its partial file
 
-    // The chat is usable again: the next file goes through to a new receiver.
-    p.tb = std::make_unique<FileTransfer>(p.b);
-    p.b.transfer = p.tb.get();
+    // The same sender sends the next file to the partner, started anew, in a new call.
+    p.b.start();
+    QVERIFY(waitFor([&] { return p.a.listening(); }, 10000));
+    QVERIFY(startChat(p.a, p.b));
     const QByteArray small = randomBytes(3000);
     p.offerFile(QStringLiteral("next.bin"), small);
-    p.b.desk.nextSave = p.dirB.filePath(QStringLiteral("next.bin"));
-    p.ta->sendFile();
+    p.b.desk.nextSave = p.b.filePath(QStringLiteral("next.bin"));
+    p.a.transfer().sendFile();
     QVERIFY(waitFor([&] { return p.senderIdle() && p.receiverIdle() && QFile::exists(p.b.desk.nextSave); },
                     10000));
     QCOMPARE(readFile(p.b.desk.nextSave), small);
@@ -273,17 +269,18 @@ void TestTransferFlow::receiverVanishesMidFile()
 void TestTransferFlow::secondTransferRefusedWhileOneRuns()
 {
     Pair p;
+    QVERIFY(p.chatting);
     const QByteArray file = randomBytes(200000);
     p.offerFile(QStringLiteral("one.bin"), file);
-    p.b.desk.nextSave = p.dirB.filePath(QStringLiteral("one.bin"));
-    p.ta->sendFile();
-    p.ta->sendFile();
+    p.b.desk.nextSave = p.b.filePath(QStringLiteral("one.bin"));
+    p.a.transfer().sendFile();
+    p.a.transfer().sendFile();
     QCOMPARE(p.a.desk.opens, 1);
     QCOMPARE(p.a.desk.messages,
              QStringList{QStringLiteral("ファイル転送中に続けてファイルを転送することはできません")});
     // Also once the data is flowing.
-    QVERIFY(waitFor([&] { return p.a.shared.transferActive == 1; }));
-    p.ta->sendFile();
+    QVERIFY(waitFor([&] { return p.a.state().transferActive == 1; }));
+    p.a.transfer().sendFile();
     QCOMPARE(p.a.desk.opens, 1);
     QCOMPARE(p.a.desk.messages.size(), 2);
     QVERIFY(waitFor([&] { return p.senderIdle() && p.receiverIdle() && QFile::exists(p.b.desk.nextSave); },
@@ -296,21 +293,16 @@ void TestTransferFlow::secondTransferRefusedWhileOneRuns()
 void TestTransferFlow::hostileOfferNamePresetsPlainName()
 {
     Pair p;
-    p.ta.reset();
-    p.b.partnerHost = nullptr;
-    p.b.desk.nextSave.clear();
-    p.b.receiveControl(QStringLiteral("con 999..\\..\\C:\\evil\r\n\x01.txt/0"));
-    QVERIFY(waitFor([&] { return p.b.controlSent.contains(QStringLiteral("con 998")); }));
+    QVERIFY(p.chatting);
     QTcpSocket raw;
-    QVERIFY(raw.bind(loopback(2)));
-    raw.connectToHost(loopback(3), transfer::kDataPort);
-    QVERIFY(raw.waitForConnected(5000));
+    QVERIFY(!rawSenderToB(p, QStringLiteral("..\\..\\C:\\evil\r\n\x01.txt/0"), raw).isEmpty());
+    p.b.desk.nextSave.clear();
     raw.write("X");
     QVERIFY(readExactly(raw, "con 800"));
     QVERIFY(waitFor([&] { return p.receiverIdle() && !p.b.desk.savePresets.isEmpty(); }));
     QCOMPARE(p.b.desk.savePresets, QStringList{QStringLiteral("evil.txt")});
-    QCOMPARE(p.b.lines.first(), QStringLiteral("ゆう>evil.txtを受信しました"));
-    QCOMPARE(readFile(p.dirB.filePath(kTemp)), QByteArray("X"));
+    QCOMPARE(p.b.lines().first(), QStringLiteral("ゆう>evil.txtを受信しました"));
+    QCOMPARE(readFile(p.b.filePath(kTemp)), QByteArray("X"));
 }
 
 void TestTransferFlow::fullDiskAbortsReception_data()
@@ -325,36 +317,38 @@ void TestTransferFlow::fullDiskAbortsReception()
     QFETCH(bool, fullDisk);
     if (fullDisk && !QFile::exists(QStringLiteral("/dev/full"))) QSKIP("no /dev/full here");
     Pair p;
-    const QString temp = p.dirB.filePath(kTemp);
+    QVERIFY(p.chatting);
+    const QString temp = p.b.filePath(kTemp);
     // Writes to /dev/full fail as on a full disk; a directory in the way stands
     // for a data directory we may not write (also when the tests run as root).
-    QVERIFY(fullDisk ? QFile::link(QStringLiteral("/dev/full"), temp) : QDir(p.dirB.path()).mkdir(kTemp));
-    const QString saved = p.dirB.filePath(QStringLiteral("full.bin"));
+    QVERIFY(fullDisk ? QFile::link(QStringLiteral("/dev/full"), temp) : QDir(p.b.dir.path()).mkdir(kTemp));
+    const QString saved = p.b.filePath(QStringLiteral("full.bin"));
     writeFile(saved, "older file, kept");
     p.b.desk.nextSave = saved;
     p.offerFile(QStringLiteral("full.bin"), randomBytes(5000));
-    p.ta->sendFile();
+    p.a.transfer().sendFile();
     QVERIFY(waitFor([&] { return !p.b.desk.messages.isEmpty(); }, 10000));
     QVERIFY(p.b.desk.messages.first().startsWith(QStringLiteral("受信したファイルを書き込めませんでした。")));
     QVERIFY(waitFor([&] { return p.senderIdle() && p.receiverIdle(); }, 10000));
-    QCOMPARE(p.b.lines.first(), QStringLiteral("ゆう>full.binを中断しました"));
-    QCOMPARE(p.a.lines.first(), QStringLiteral("あき> full.binを中断しました"));
-    QVERIFY(p.b.status.endsWith(QStringLiteral("/Error!!")));
+    QCOMPARE(p.b.lines().first(), QStringLiteral("ゆう>full.binを中断しました"));
+    QCOMPARE(p.a.lines().first(), QStringLiteral("あき> full.binを中断しました"));
+    QVERIFY(p.b.transfer().statusText().endsWith(QStringLiteral("/Error!!")));
     QVERIFY(p.b.desk.savePresets.isEmpty());
     QCOMPARE(readFile(saved), QByteArray("older file, kept"));
-    QVERIFY(p.a.commandsEnabled && p.b.commandsEnabled);
+    QVERIFY(p.a.transfer().commandsEnabled() && p.b.transfer().commandsEnabled());
 }
 
 void TestTransferFlow::savingReplacesOrKeepsTheData()
 {
     Pair p;
+    QVERIFY(p.chatting);
     // The user confirmed overwriting in the dialog: the file is replaced.
     const QByteArray first = randomBytes(4000);
-    const QString existing = p.dirB.filePath(QStringLiteral("exists.bin"));
+    const QString existing = p.b.filePath(QStringLiteral("exists.bin"));
     writeFile(existing, "old contents");
     p.offerFile(QStringLiteral("a.bin"), first);
     p.b.desk.nextSave = existing;
-    p.ta->sendFile();
+    p.a.transfer().sendFile();
     QVERIFY(
         waitFor([&] { return p.senderIdle() && p.receiverIdle() && readFile(existing) == first; }, 10000));
     QVERIFY(p.b.desk.messages.isEmpty());
@@ -362,14 +356,65 @@ void TestTransferFlow::savingReplacesOrKeepsTheData()
     // A path that cannot take the file: the user is told and the data waits in the temporary file.
     const QByteArray second = randomBytes(3000);
     p.offerFile(QStringLiteral("b.bin"), second);
-    p.b.desk.nextSave = p.dirB.filePath(QStringLiteral("no/such/dir/b.bin"));
-    p.ta->sendFile();
+    p.b.desk.nextSave = p.b.filePath(QStringLiteral("no/such/dir/b.bin"));
+    p.a.transfer().sendFile();
     QVERIFY(
         waitFor([&] { return p.senderIdle() && p.receiverIdle() && !p.b.desk.messages.isEmpty(); }, 10000));
     QVERIFY(p.b.desk.messages.first().startsWith(QStringLiteral("ファイルを保存できませんでした。")));
-    QVERIFY(p.b.status.endsWith(QStringLiteral("/Error!!")));
-    QCOMPARE(readFile(p.dirB.filePath(kTemp)), second);
-    QCOMPARE(p.a.lines.first(), QStringLiteral("あき> b.binを転送しました"));
+    QVERIFY(p.b.transfer().statusText().endsWith(QStringLiteral("/Error!!")));
+    QCOMPARE(readFile(p.b.filePath(kTemp)), second);
+    QCOMPARE(p.a.lines().first(), QStringLiteral("あき> b.binを転送しました"));
+}
+
+// The receiver hangs up in the middle of a file: both sides stop without a
+// word, the partial file goes, and the next chat starts afresh (receiving on
+// again, an empty status) and carries a file.
+void TestTransferFlow::chatEndStopsTheTransferUntilTheNextChat()
+{
+    Pair p;
+    QVERIFY(p.chatting);
+    p.offerFile(QStringLiteral("big.bin"), randomBytes(3 * 1024 * 1024));
+    p.b.desk.nextSave = p.b.filePath(QStringLiteral("never.bin"));
+    QObject::connect(&p.b.transfer(), &FileTransfer::progressChanged, &p.b.transfer(), [&](const QString &t) {
+        if (t != QStringLiteral("転送率：10%") || !p.b.client->chat.isActive()) return;
+        p.b.transfer().setReceiveEnabled(false); // the next chat starts with it on again
+        QTimer::singleShot(0, &p.b.transfer(), [&] { p.b.client->chat.close(); });
+    });
+    p.a.transfer().sendFile();
+    QVERIFY(waitFor([&] { return !p.a.client->chat.isActive() && !p.b.client->chat.isActive(); }, 30000));
+    QVERIFY(waitFor([&] { return p.senderIdle() && p.receiverIdle() && !p.a.transfer().busy(); }));
+    QVERIFY(!QFile::exists(p.b.filePath(kTemp)));
+    QVERIFY(!QFile::exists(p.b.desk.nextSave));
+    // The receiver stopped without a line (the sender may see its data connection drop first).
+    QCOMPARE(p.b.lines().value(0), QStringLiteral("ゆう>ファイルを受信します"));
+    QVERIFY(p.b.transfer().receiveEnabled());
+    QVERIFY(p.b.transfer().statusText().isEmpty());
+
+    QVERIFY(waitFor([&] { return p.a.listening() && p.b.listening(); }, 10000));
+    QVERIFY(startChat(p.b, p.a));
+    const QByteArray small = randomBytes(1500);
+    p.offerFile(QStringLiteral("next.bin"), small);
+    p.a.transfer().sendFile();
+    QVERIFY(waitFor([&] { return QFile::exists(p.b.desk.nextSave); }, 10000));
+    QCOMPARE(readFile(p.b.desk.nextSave), small);
+}
+
+// The chat ends while the user picks a file: the choice starts nothing.
+void TestTransferFlow::chatEndsWhileTheOpenDialogIsUp()
+{
+    Pair p;
+    QVERIFY(p.chatting);
+    p.offerFile(QStringLiteral("late.bin"), randomBytes(10));
+    QObject::connect(&p.a.transfer(), &FileTransfer::fileDialogShown, &p.a.transfer(), [&](bool shown) {
+        if (shown) p.a.client->chat.close();
+    });
+    p.a.transfer().sendFile();
+    QCOMPARE(p.a.desk.opens, 1);
+    QVERIFY(p.senderIdle());
+    QVERIFY(!p.a.transfer().busy());
+    QCOMPARE(p.a.state().operationBusy, 0);
+    QVERIFY(waitFor([&] { return !p.b.client->chat.isActive(); }));
+    QVERIFY(p.b.state().recvFileName.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestTransferFlow)

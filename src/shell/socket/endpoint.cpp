@@ -116,7 +116,10 @@ void Endpoint::adopt(QTcpSocket *socket)
             break;
         }
     });
-    connect(socket, &QIODevice::readyRead, this, &Endpoint::onReadyRead);
+    connect(socket, &QIODevice::readyRead, this, [this] {
+        onReadyRead();
+        if (!m_inbox.isEmpty()) Q_EMIT dataArrivalNow(m_inbox.size());
+    });
     connect(socket, &QAbstractSocket::disconnected, this, [this] {
         onReadyRead();
         if (m_state == Connected) {

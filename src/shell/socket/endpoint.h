@@ -66,6 +66,12 @@ public:
 Q_SIGNALS:
     void connectionRequest(qintptr requestId);
     void dataArrival(qint64 bytesTotal);
+    // The same news told at once, inside the network's own notification, for
+    // a caller with one message in flight: there every pass of the event loop
+    // between a message and its answer is time lost. A handler that takes the
+    // bytes leaves the later dataArrival silent. Bytes that came with an
+    // accepted request or with the close are told by dataArrival only.
+    void dataArrivalNow(qint64 bytesTotal);
     void connected();
     void closed();
     void sendComplete();
