@@ -373,19 +373,9 @@ void ChatBoardWindow::setTransferCommandsEnabled(bool enabled)
         m_actions.value(QString::fromLatin1(name))->setEnabled(enabled);
 }
 
-bool ChatBoardWindow::receiveEnabled() const
-{
-    return m_actions.value(QStringLiteral("menuFrsv"))->isChecked();
-}
-
 bool ChatBoardWindow::alwaysOnTop() const
 {
     return m_actions.value(QStringLiteral("menuAllTop"))->isChecked();
-}
-
-QString ChatBoardWindow::statusText() const
-{
-    return m_label1->text();
 }
 
 void ChatBoardWindow::setStatusText(const QString &text)

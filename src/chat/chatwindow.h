@@ -48,10 +48,8 @@ public:
     // For the file transfer: Command2, Command3, menuWhiteBoard, menuFtne and
     // menuClose together; once the closing steps ran they stay disabled.
     void setTransferCommandsEnabled(bool enabled);
-    bool receiveEnabled() const; // menuFrsv is checked
     bool alwaysOnTop() const;    // menuAllTop is checked
     void setTopMost(bool on);
-    QString statusText() const; // Label1
     void setStatusText(const QString &text);
 
 Q_SIGNALS:
