@@ -48,7 +48,7 @@ public:
     // For the file transfer: Command2, Command3, menuWhiteBoard, menuFtne and
     // menuClose together; once the closing steps ran they stay disabled.
     void setTransferCommandsEnabled(bool enabled);
-    bool alwaysOnTop() const;    // menuAllTop is checked
+    bool alwaysOnTop() const; // menuAllTop is checked
     void setTopMost(bool on);
     void setStatusText(const QString &text);
 
