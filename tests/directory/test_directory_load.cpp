@@ -35,12 +35,18 @@ public:
     }
 
     bool done() const { return m_doneMs >= 0; }
+    bool ended() const { return done() || !m_failure.isEmpty(); }
     qint64 doneMs() const { return m_doneMs; }
-    bool failed() const { return !m_failure.isEmpty(); }
-    QByteArray failure() const { return m_failure; }
-    const QList<QByteArray> &list() const { return m_list; }
-    QByteArray address() const { return m_address; }
-    int step() const { return m_step; }
+    // Empty when the dialogue went through and our own entry was in the list.
+    QByteArray fault() const
+    {
+        if (!m_failure.isEmpty()) return m_address + " failed at " + m_failure;
+        if (!done()) return m_address + " stuck at " + QByteArray::number(m_step);
+        const bool listed = std::any_of(m_list.begin(), m_list.end(), [this](const QByteArray &e) {
+            return e.startsWith(m_address + ',');
+        });
+        return listed ? QByteArray() : m_address + " not in the list";
+    }
 
 private:
     void send(const QByteArray &bytes)
@@ -118,31 +124,16 @@ private Q_SLOTS:
             auto *d = new Dialogue(kind, 2 + i, &owner);
             if (kind == Dialogue::Member) members << d;
         }
-        QCOMPARE(kClients - members.size(), kSilent + kGarbage);
         const qint64 before = flood::residentKb();
-        const bool allEnded = waitFor(
+        waitFor(
             [&] {
-                return std::all_of(members.begin(), members.end(),
-                                   [](Dialogue *d) { return d->done() || d->failed(); });
+                return std::all_of(members.begin(), members.end(), [](Dialogue *d) { return d->ended(); });
             },
             kClientLimitMs + 5000);
-        if (!allEnded) {
-            QStringList stuck;
-            for (Dialogue *d : members)
-                if (!d->done() && !d->failed())
-                    stuck << QString::fromLatin1(d->address()) + QStringLiteral("@") +
-                                 QString::number(d->step());
-            QFAIL(qPrintable(QStringLiteral("%1 unfinished: ").arg(stuck.size()) +
-                             stuck.mid(0, 10).join(QLatin1Char(' '))));
-        }
-
         qint64 slowest = 0;
         for (Dialogue *d : members) {
-            QVERIFY2(!d->failed(), d->failure().constData());
+            QVERIFY2(d->fault().isEmpty(), d->fault().constData());
             slowest = std::max(slowest, d->doneMs());
-            QVERIFY2(std::any_of(d->list().begin(), d->list().end(),
-                                 [d](const QByteArray &e) { return e.startsWith(d->address() + ','); }),
-                     d->address().constData());
         }
         QCOMPARE(server.members().size(), members.size());
         qInfo(
