@@ -12,7 +12,7 @@ QStringList message(const QString &subject, const QString &from, const QString &
             QStringLiteral("Body: ") + body};
 }
 
-const QString kSep = QStringLiteral("=======================================");
+const QString kSep(39, u'=');
 
 } // namespace
 
@@ -21,7 +21,6 @@ class TestMailSummary final : public QObject {
 private Q_SLOTS:
     void postsAndOtherMail()
     {
-        QCOMPARE(kSep.size(), 39);
         mailcheck::Summary summary;
         summary.addMessage(
             message(QStringLiteral("Wez Mail form A"), QStringLiteral("a@x"), QStringLiteral("one")));
