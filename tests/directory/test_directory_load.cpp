@@ -65,28 +65,22 @@ private:
             if (m_step++ == 0) send(flood::noise(4096, quint32(m_n)));
             return;
         }
-        switch (m_step++) {
-        case 0:
-            m == "SRV 099" ? send("SRV 100") : fail(m);
-            break;
-        case 1:
-            m == "SRV 500" ? send("SRV 110" + m_address) : fail(m);
-            break;
-        case 2:
-            m == "SRV 510" ? send("SRV 120" + sjis("○m") + QByteArray::number(m_n)) : fail(m);
-            break;
-        case 3:
-            m == "SRV 520" ? send("SRV 130" + sjis("負荷試験")) : fail(m);
-            break;
-        default:
-            if (m.startsWith("SRV 530")) {
-                m_list << m.mid(7);
-                send("SRV 140");
-            } else if (m == "SRV 540") {
-                m_doneMs = m_clock.elapsed();
-            } else {
-                fail(m);
-            }
+        // Each answer of the registration, and the request it lets us make.
+        const std::pair<QByteArray, QByteArray> script[] = {
+            {"SRV 099", "SRV 100"},
+            {"SRV 500", "SRV 110" + m_address},
+            {"SRV 510", "SRV 120" + sjis("○m") + QByteArray::number(m_n)},
+            {"SRV 520", "SRV 130" + sjis("負荷試験")},
+        };
+        if (const int step = m_step++; step < 4) {
+            m == script[step].first ? send(script[step].second) : fail(m);
+        } else if (m.startsWith("SRV 530")) {
+            m_list << m.mid(7);
+            send("SRV 140");
+        } else if (m == "SRV 540") {
+            m_doneMs = m_clock.elapsed();
+        } else {
+            fail(m);
         }
     }
 
