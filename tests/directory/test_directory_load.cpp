@@ -35,12 +35,18 @@ public:
     }
 
     bool done() const { return m_doneMs >= 0; }
+    bool ended() const { return done() || !m_failure.isEmpty(); }
     qint64 doneMs() const { return m_doneMs; }
-    bool failed() const { return !m_failure.isEmpty(); }
-    QByteArray failure() const { return m_failure; }
-    const QList<QByteArray> &list() const { return m_list; }
-    QByteArray address() const { return m_address; }
-    int step() const { return m_step; }
+    // Empty when the dialogue went through and our own entry was in the list.
+    QByteArray fault() const
+    {
+        if (!m_failure.isEmpty()) return m_address + " failed at " + m_failure;
+        if (!done()) return m_address + " stuck at " + QByteArray::number(m_step);
+        const bool listed = std::any_of(m_list.begin(), m_list.end(), [this](const QByteArray &e) {
+            return e.startsWith(m_address + ',');
+        });
+        return listed ? QByteArray() : m_address + " not in the list";
+    }
 
 private:
     void send(const QByteArray &bytes)
@@ -59,28 +65,22 @@ private:
             if (m_step++ == 0) send(flood::noise(4096, quint32(m_n)));
             return;
         }
-        switch (m_step++) {
-        case 0:
-            m == "SRV 099" ? send("SRV 100") : fail(m);
-            break;
-        case 1:
-            m == "SRV 500" ? send("SRV 110" + m_address) : fail(m);
-            break;
-        case 2:
-            m == "SRV 510" ? send("SRV 120" + sjis("○m") + QByteArray::number(m_n)) : fail(m);
-            break;
-        case 3:
-            m == "SRV 520" ? send("SRV 130" + sjis("負荷試験")) : fail(m);
-            break;
-        default:
-            if (m.startsWith("SRV 530")) {
-                m_list << m.mid(7);
-                send("SRV 140");
-            } else if (m == "SRV 540") {
-                m_doneMs = m_clock.elapsed();
-            } else {
-                fail(m);
-            }
+        // Each answer of the registration, and the request it lets us make.
+        const std::pair<QByteArray, QByteArray> script[] = {
+            {"SRV 099", "SRV 100"},
+            {"SRV 500", "SRV 110" + m_address},
+            {"SRV 510", "SRV 120" + sjis("○m") + QByteArray::number(m_n)},
+            {"SRV 520", "SRV 130" + sjis("負荷試験")},
+        };
+        if (const int step = m_step++; step < 4) {
+            m == script[step].first ? send(script[step].second) : fail(m);
+        } else if (m.startsWith("SRV 530")) {
+            m_list << m.mid(7);
+            send("SRV 140");
+        } else if (m == "SRV 540") {
+            m_doneMs = m_clock.elapsed();
+        } else {
+            fail(m);
         }
     }
 
@@ -118,31 +118,16 @@ private Q_SLOTS:
             auto *d = new Dialogue(kind, 2 + i, &owner);
             if (kind == Dialogue::Member) members << d;
         }
-        QCOMPARE(kClients - members.size(), kSilent + kGarbage);
         const qint64 before = flood::residentKb();
-        const bool allEnded = waitFor(
+        waitFor(
             [&] {
-                return std::all_of(members.begin(), members.end(),
-                                   [](Dialogue *d) { return d->done() || d->failed(); });
+                return std::all_of(members.begin(), members.end(), [](Dialogue *d) { return d->ended(); });
             },
             kClientLimitMs + 5000);
-        if (!allEnded) {
-            QStringList stuck;
-            for (Dialogue *d : members)
-                if (!d->done() && !d->failed())
-                    stuck << QString::fromLatin1(d->address()) + QStringLiteral("@") +
-                                 QString::number(d->step());
-            QFAIL(qPrintable(QStringLiteral("%1 unfinished: ").arg(stuck.size()) +
-                             stuck.mid(0, 10).join(QLatin1Char(' '))));
-        }
-
         qint64 slowest = 0;
         for (Dialogue *d : members) {
-            QVERIFY2(!d->failed(), d->failure().constData());
+            QVERIFY2(d->fault().isEmpty(), d->fault().constData());
             slowest = std::max(slowest, d->doneMs());
-            QVERIFY2(std::any_of(d->list().begin(), d->list().end(),
-                                 [d](const QByteArray &e) { return e.startsWith(d->address() + ','); }),
-                     d->address().constData());
         }
         QCOMPARE(server.members().size(), members.size());
         qInfo(

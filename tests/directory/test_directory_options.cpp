@@ -8,9 +8,11 @@
 using directory::Options;
 
 namespace {
-Options parse(const QStringList &args)
+// Arguments separated by blanks.
+Options parse(const QString &args)
 {
-    return Options::parse(QStringList{QStringLiteral("wez-directory")} + args);
+    return Options::parse(QStringList{QStringLiteral("wez-directory")} +
+                          args.split(u' ', Qt::SkipEmptyParts));
 }
 } // namespace
 
@@ -26,29 +28,10 @@ private Q_SLOTS:
         QCOMPARE(o.config.idleTimeoutMs, 30000);
         QCOMPARE(o.noticePort, quint16(1205));
 
-        o = parse({"--bind",
-                   "127.0.0.7",
-                   "--database",
-                   "/tmp/m.sqlite",
-                   "--idle-timeout",
-                   "5",
-                   "--exchange-limit=86400",
-                   "--expire-after",
-                   "60",
-                   "--max-connections",
-                   "3",
-                   "--max-per-host",
-                   "2",
-                   "--max-members-per-host",
-                   "1",
-                   "--notice",
-                   "お知らせ",
-                   "--notice-to",
-                   "10.0.0.1",
-                   "--notice-to",
-                   "10.0.0.2",
-                   "--notice-port",
-                   "65535"});
+        o = parse(QString::fromUtf8("--bind 127.0.0.7 --database /tmp/m.sqlite --idle-timeout 5 "
+                                    "--exchange-limit=86400 --expire-after 60 --max-connections 3 "
+                                    "--max-per-host 2 --max-members-per-host 1 --notice お知らせ "
+                                    "--notice-to 10.0.0.1 --notice-to 10.0.0.2 --notice-port 65535"));
         QVERIFY2(o.error.isEmpty(), qPrintable(o.error));
         QVERIFY(o.bindGiven);
         QCOMPARE(o.config.bind, QHostAddress(QStringLiteral("127.0.0.7")));
@@ -62,32 +45,37 @@ private Q_SLOTS:
         QCOMPARE(o.notice, std::optional<QString>(QString::fromUtf8("お知らせ")));
         QCOMPARE(o.noticeTo, (QStringList{"10.0.0.1", "10.0.0.2"}));
         QCOMPARE(o.noticePort, quint16(65535));
-
-        QVERIFY(parse({"--help"}).help.contains(QStringLiteral("--max-members-per-host")));
+        QVERIFY(parse(QStringLiteral("--help")).help.contains(QStringLiteral("--max-members-per-host")));
     }
 
     void mistakesAreRefused_data()
     {
-        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("args");
         QTest::addColumn<QString>("named");
-        QTest::newRow("unknown option") << QStringList{"--idle", "5"} << "idle";
-        QTest::newRow("missing value") << QStringList{"--database"} << "database";
-        QTest::newRow("stray argument") << QStringList{"--bind", "127.0.0.1", "1204"} << "1204";
-        QTest::newRow("bad address") << QStringList{"--bind", "localhost"} << "--bind";
-        QTest::newRow("text for a number") << QStringList{"--idle-timeout", "ten"} << "--idle-timeout";
-        QTest::newRow("trailing text") << QStringList{"--max-connections", "10x"} << "--max-connections";
-        QTest::newRow("zero seconds") << QStringList{"--exchange-limit", "0"} << "--exchange-limit";
-        QTest::newRow("longer than a day") << QStringList{"--idle-timeout", "86401"} << "--idle-timeout";
-        QTest::newRow("negative") << QStringList{"--expire-after", "-1"} << "--expire-after";
-        QTest::newRow("no members") << QStringList{"--max-members-per-host", "0"} << "--max-members-per-host";
-        // A port past 65535 would wrap round to another port.
-        QTest::newRow("port too big") << QStringList{"--notice-port", "70000"} << "--notice-port";
-        QTest::newRow("port zero") << QStringList{"--notice-port", "0"} << "--notice-port";
+        const struct {
+            const char *row, *args, *named;
+        } rows[] = {
+            {"unknown option", "--idle 5", "idle"},
+            {"missing value", "--database", "database"},
+            {"stray argument", "--bind 127.0.0.1 1204", "1204"},
+            {"bad address", "--bind localhost", "--bind"},
+            {"text for a number", "--idle-timeout ten", "--idle-timeout"},
+            {"trailing text", "--max-connections 10x", "--max-connections"},
+            {"zero seconds", "--exchange-limit 0", "--exchange-limit"},
+            {"longer than a day", "--idle-timeout 86401", "--idle-timeout"},
+            {"negative", "--expire-after -1", "--expire-after"},
+            {"no members", "--max-members-per-host 0", "--max-members-per-host"},
+            // A port past 65535 would wrap round to another port.
+            {"port too big", "--notice-port 70000", "--notice-port"},
+            {"port zero", "--notice-port 0", "--notice-port"},
+        };
+        for (const auto &r : rows)
+            QTest::newRow(r.row) << QString::fromLatin1(r.args) << QString::fromLatin1(r.named);
     }
 
     void mistakesAreRefused()
     {
-        QFETCH(QStringList, args);
+        QFETCH(QString, args);
         QFETCH(QString, named);
         const Options o = parse(args);
         QVERIFY2(o.error.contains(named), qPrintable(o.error));

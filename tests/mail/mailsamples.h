@@ -3,6 +3,7 @@
 #pragma once
 #include <QByteArray>
 #include <QList>
+#include <QStringList>
 
 namespace mailsamples {
 
@@ -79,6 +80,14 @@ inline QList<Sample> samples()
                     "--b1--\r\n"),
          "Dots and parts", "plain@example.com", "上\r\n.\r\n..two dots\r\n.end"},
     };
+}
+
+// The three lines the mail check reads from a sample.
+inline QStringList lines(const Sample &s)
+{
+    return {QStringLiteral("Subject: ") + QString::fromUtf8(s.subject),
+            QStringLiteral("From: ") + QString::fromUtf8(s.from),
+            QStringLiteral("Body: ") + QString::fromUtf8(s.body)};
 }
 
 } // namespace mailsamples

@@ -29,10 +29,6 @@ class MaildirHandler:
     def __init__(self, homes):
         self.homes = homes
 
-    @classmethod
-    def from_cli(cls, parser, *args):
-        return cls(args[0])
-
     def maildir(self, address):
         return os.path.join(self.homes, address.split('@')[0], 'Maildir')
 
@@ -57,17 +53,17 @@ class MaildirHandler:
         return '250 2.0.0 Message accepted for delivery'
 
 
-# The same server asking for a login (PLAIN or LOGIN) against the POP3 users:
-#   python3 -m wezsink HOST PORT HOMES USERS
+# python3 -m wezsink HOST PORT HOMES [USERS]: with USERS, a login (PLAIN or LOGIN)
+# against the POP3 users is required.
 if __name__ == '__main__':
     import asyncio, sys
     from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
-    host, port, homes, users_file = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
+    host, port, homes, users_file = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4:]
 
     def check(server, session, envelope, mechanism, auth_data):
         users = {}
-        with open(users_file) as f:
+        with open(users_file[0]) as f:
             for line in f:
                 fields = line.split(':')
                 if len(fields) > 1:
@@ -79,9 +75,8 @@ if __name__ == '__main__':
     loop = asyncio.new_event_loop()
     asyncio.set_event_loop(loop)
     handler = MaildirHandler(homes)
-    loop.run_until_complete(loop.create_server(
-        lambda: SMTP(handler, auth_required=True, auth_require_tls=False, authenticator=check),
-        host, port))
+    login = dict(auth_required=True, auth_require_tls=False, authenticator=check) if users_file else {}
+    loop.run_until_complete(loop.create_server(lambda: SMTP(handler, **login), host, port))
     loop.run_forever()
 )PY";
 
@@ -90,13 +85,6 @@ quint16 freePort(const QHostAddress &host)
     QTcpServer probe;
     if (!probe.listen(host, 0)) return 0;
     return probe.serverPort();
-}
-
-bool answers(const QHostAddress &host, quint16 port)
-{
-    QTcpSocket s;
-    s.connectToHost(host, port);
-    return s.waitForConnected(300);
 }
 
 // Waits for a greeting line that starts with `prefix`, not just an open port:
@@ -119,19 +107,6 @@ bool waitGreeting(const QHostAddress &host, quint16 port, const QByteArray &pref
         QThread::msleep(50);
     }
     return false;
-}
-
-bool chownTree(const QString &path, uint uid, uint gid)
-{
-    if (::chown(QFile::encodeName(path).constData(), uid, gid) != 0) return false;
-    QDir dir(path);
-    for (const QString &entry : dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
-        const QString child = dir.filePath(entry);
-        if (QFileInfo(child).isDir() ? !chownTree(child, uid, gid)
-                                     : ::chown(QFile::encodeName(child).constData(), uid, gid) != 0)
-            return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -178,7 +153,9 @@ bool MailServers::addUser(const QString &user, const QString &password)
     const QString h = home(user);
     for (const char *sub : {"cur", "new", "tmp"})
         if (!QDir().mkpath(h + QStringLiteral("/Maildir/") + QLatin1String(sub))) return false;
-    if (!chownTree(h, m_uid, m_gid)) return false;
+    if (QProcess::execute(QStringLiteral("/bin/chown"),
+                          {QStringLiteral("-R"), QStringLiteral("%1:%2").arg(m_uid).arg(m_gid), h}) != 0)
+        return false;
     QFile users(m_dir.filePath(QStringLiteral("users")));
     if (!users.open(QIODevice::Append)) return false;
     const QString line =
@@ -186,8 +163,14 @@ bool MailServers::addUser(const QString &user, const QString &password)
     return users.write(line.toUtf8()) > 0;
 }
 
-bool MailServers::start(QString *why)
+bool MailServers::start(const QStringList &users, QString *why)
 {
+    for (const QString &user : users) {
+        if (!addUser(user, QStringLiteral("pw-") + user)) {
+            *why = QStringLiteral("could not set up the mailbox of ") + user;
+            return false;
+        }
+    }
     return startDovecot(why) && startSmtp(m_smtp, m_smtpPort, false, why) &&
            startSmtp(m_authSmtp, m_authSmtpPort, true, why);
 }
@@ -195,7 +178,7 @@ bool MailServers::start(QString *why)
 bool MailServers::startDovecot(QString *why)
 {
     m_pop3Port = freePort(m_host);
-    if (m_pop3Port == 0 || answers(m_host, m_pop3Port)) {
+    if (m_pop3Port == 0) {
         *why = QStringLiteral("no free POP3 port on ") + m_host.toString();
         return false;
     }
@@ -254,7 +237,7 @@ service anvil {
 bool MailServers::startSmtp(QProcess &process, quint16 &port, bool login, QString *why)
 {
     port = freePort(m_host);
-    if (port == 0 || answers(m_host, port)) {
+    if (port == 0) {
         *why = QStringLiteral("no free SMTP port on ") + m_host.toString();
         return false;
     }
@@ -266,16 +249,11 @@ bool MailServers::startSmtp(QProcess &process, quint16 &port, bool login, QStrin
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.setStandardOutputFile(dir +
                                   (login ? QStringLiteral("/smtp-login.out") : QStringLiteral("/smtp.out")));
-    QStringList args = {QStringLiteral("--reuid=%1").arg(m_uid), QStringLiteral("--regid=%1").arg(m_gid),
-                        QStringLiteral("--clear-groups"), QStringLiteral("/usr/bin/python3"),
-                        QStringLiteral("-m")};
-    if (login)
-        args << QStringLiteral("wezsink") << m_host.toString() << QString::number(port)
-             << dir + QStringLiteral("/home") << dir + QStringLiteral("/users");
-    else
-        args << QStringLiteral("aiosmtpd") << QStringLiteral("-n") << QStringLiteral("-l")
-             << QStringLiteral("%1:%2").arg(m_host.toString()).arg(port) << QStringLiteral("-c")
-             << QStringLiteral("wezsink.MaildirHandler") << dir + QStringLiteral("/home");
+    QStringList args{QStringLiteral("--reuid=%1").arg(m_uid), QStringLiteral("--regid=%1").arg(m_gid)};
+    args << QStringLiteral("--clear-groups") << QStringLiteral("/usr/bin/python3") << QStringLiteral("-m")
+         << QStringLiteral("wezsink") << m_host.toString() << QString::number(port)
+         << dir + QStringLiteral("/home");
+    if (login) args << dir + QStringLiteral("/users");
     process.start(QStringLiteral("/usr/bin/setpriv"), args);
     if (!process.waitForStarted(5000) || !waitGreeting(m_host, port, "220", process)) {
         *why = QStringLiteral("the SMTP server did not greet: ") + log();

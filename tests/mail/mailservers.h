@@ -17,9 +17,8 @@ public:
     // Empty when the servers can run here, otherwise why not (for QSKIP).
     static QString unavailableReason();
 
-    // Users may be added before or after start().
-    bool addUser(const QString &user, const QString &password);
-    bool start(QString *why);
+    // Starts the servers for `users`, each with the password "pw-" + user.
+    bool start(const QStringList &users, QString *why);
     void stop();
 
     // "host:port" fields as a user would type them.
@@ -37,6 +36,7 @@ public:
     QString log() const;
 
 private:
+    bool addUser(const QString &user, const QString &password);
     QString home(const QString &user) const;
     bool startDovecot(QString *why);
     bool startSmtp(QProcess &process, quint16 &port, bool login, QString *why);

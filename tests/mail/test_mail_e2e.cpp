@@ -10,7 +10,6 @@
 #include "shell/socket/cp932.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QSignalSpy>
 #include <QTcpServer>
 
@@ -37,13 +36,6 @@ PostWindow *post(Client &c)
     return windows(c).messagePostWindow();
 }
 
-QWidget *settingsWindow()
-{
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (w->objectName() == QLatin1String("Form9") && w->isVisible()) return w;
-    return nullptr;
-}
-
 // The post window in its writing state, as the entrance window's post command opens it.
 PostWindow *writePost(Client &c, const QString &destination, const QString &text)
 {
@@ -63,11 +55,8 @@ private Q_SLOTS:
     {
         if (const QString why = MailServers::unavailableReason(); !why.isEmpty()) QSKIP(qPrintable(why));
         m_servers = std::make_unique<MailServers>();
-        for (const char *user : {"alice", "bob", "carol", "dave", "erin"})
-            QVERIFY(
-                m_servers->addUser(QString::fromLatin1(user), QStringLiteral("pw-") + QLatin1String(user)));
         QString why;
-        QVERIFY2(m_servers->start(&why), qPrintable(why));
+        QVERIFY2(m_servers->start({"alice", "bob", "carol", "dave", "erin"}, &why), qPrintable(why));
     }
 
     void postByMailArrivesInTheOtherCheck()
@@ -238,10 +227,10 @@ private Q_SLOTS:
         // Incomplete sending settings; an at sign at the very end still means mail.
         a->core().state().mail.smtpServer.clear();
         a->core().entrance().setIpText(QStringLiteral("hanako@"));
-        QVERIFY(!settingsWindow());
+        QVERIFY(shownWindows("Form9").isEmpty());
         click(w, "Command1");
         QCOMPARE(a->desktop().shownMessages().last(), MailPost::kIncompleteSettings);
-        QVERIFY(waitFor([] { return settingsWindow() != nullptr; }));
+        QVERIFY(waitFor([] { return !shownWindows("Form9").isEmpty(); }));
         QCOMPARE(post(*a), w);
         QVERIFY(w->isVisible());
         QCOMPARE(w->text(), QStringLiteral("keep me"));

@@ -6,13 +6,15 @@
 
 namespace {
 
-QStringList message(const QString &subject, const QString &from, const QString &body)
+// The three lines of a message, from UTF-8.
+QStringList message(const char *subject, const char *from, const char *body)
 {
-    return {QStringLiteral("Subject: ") + subject, QStringLiteral("From: ") + from,
-            QStringLiteral("Body: ") + body};
+    return {QString::fromUtf8("Subject: ") + QString::fromUtf8(subject),
+            QString::fromUtf8("From: ") + QString::fromUtf8(from),
+            QString::fromUtf8("Body: ") + QString::fromUtf8(body)};
 }
 
-const QString kSep = QStringLiteral("=======================================");
+const QString kSep(39, u'=');
 
 } // namespace
 
@@ -21,23 +23,20 @@ class TestMailSummary final : public QObject {
 private Q_SLOTS:
     void postsAndOtherMail()
     {
-        QCOMPARE(kSep.size(), 39);
         mailcheck::Summary summary;
-        summary.addMessage(
-            message(QStringLiteral("Wez Mail form A"), QStringLiteral("a@x"), QStringLiteral("one")));
-        summary.addMessage(message(QStringLiteral("Sale"), QStringLiteral("shop@x"), QStringLiteral("buy")));
-        summary.addMessage(message(QString::fromUtf8("Wez Mail form 花子"), QStringLiteral("b@x"),
-                                   QString::fromUtf8("二行\r\n目")));
         // "wez", a subject shorter than three characters and an empty one are no posts.
-        summary.addMessage(
-            message(QStringLiteral("wez Mail form C"), QStringLiteral("c@x"), QStringLiteral("no")));
-        summary.addMessage(message(QStringLiteral("We"), QStringLiteral("d@x"), QStringLiteral("no")));
+        const char *messages[][3] = {{"Wez Mail form A", "a@x", "one"},
+                                     {"Sale", "shop@x", "buy"},
+                                     {"Wez Mail form 花子", "b@x", "二行\r\n目"},
+                                     {"wez Mail form C", "c@x", "no"},
+                                     {"We", "d@x", "no"}};
+        for (const auto &m : messages)
+            summary.addMessage(message(m[0], m[1], m[2]));
         summary.addMessage({});
         QCOMPARE(summary.otherCount(), int16_t(3));
-        QCOMPARE(summary.text(), QStringLiteral("a@x\r\none\r\n") + kSep + QStringLiteral("\r\n") +
-                                     QString::fromUtf8("b@x\r\n二行\r\n目\r\n") + kSep +
-                                     QStringLiteral("\r\n") +
-                                     QString::fromUtf8("その他のメールが3件あります"));
+        QCOMPARE(summary.text(),
+                 QStringLiteral("a@x\r\none\r\n%1\r\n").arg(kSep) +
+                     QString::fromUtf8("b@x\r\n二行\r\n目\r\n%1\r\nその他のメールが3件あります").arg(kSep));
     }
 
     void unreadableMessagesCountAsOtherMail()
@@ -45,7 +44,7 @@ private Q_SLOTS:
         mailcheck::Summary summary;
         QCOMPARE(summary.text(), QString::fromUtf8("その他のメールが0件あります"));
         summary.addOther(2);
-        summary.addMessage(message(QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")));
+        summary.addMessage(message("x", "y", "z"));
         QCOMPARE(summary.text(), QString::fromUtf8("その他のメールが3件あります"));
         // The count is 16-bit: it stops at the top instead of turning negative.
         summary.addOther(40000);

@@ -26,23 +26,28 @@ private Q_SLOTS:
     void greetingChoosesThePurpose()
     {
         const DialogueFields fields{QStringLiteral("10.0.0.5"), u("太郎"), u("よろしく")};
-        // Leaving wins over everything, and the flags stay as they were.
-        DialogueFlags f{1, 1, 1, 0};
-        ServerReaction r = ServerDialogue::react(u("SRV 099"), f, fields);
-        QCOMPARE(*r.send, QStringLiteral("SRV 90010.0.0.5"));
-        QCOMPARE(f.ipRequestActive, 1);
-        // An address question is answered once, even with the profile current.
-        f = {0, 1, 1, 0};
-        QCOMPARE(*ServerDialogue::react(u("SRV 099"), f, fields).send, QStringLiteral("SRV 700"));
-        QCOMPARE(f.ipRequestActive, 0);
-        QCOMPARE(*ServerDialogue::react(u("SRV 099"), f, fields).send, QStringLiteral("SRV 135"));
-        // Text after the greeting's code changes nothing; a registration marks the profile sent.
-        f = {};
-        r = ServerDialogue::react(u("SRV 099ようこそ"), f, fields);
-        QCOMPARE(*r.send, QStringLiteral("SRV 100"));
-        QCOMPARE(f.profileRegistered, 1);
-        QCOMPARE(r.event, Event::None);
-        QVERIFY(!r.close);
+        const auto all = [](const DialogueFlags &f) {
+            return QList<int>{f.signingOff, f.ipRequestActive, f.profileRegistered, f.quietClose};
+        };
+        const struct {
+            DialogueFlags before;
+            const char *send;
+            DialogueFlags after;
+        } cases[] = {
+            // Leaving wins over everything, and the flags stay as they were.
+            {{1, 1, 1, 0}, "SRV 90010.0.0.5", {1, 1, 1, 0}},
+            // An address question is answered once, even with the profile current.
+            {{0, 1, 1, 0}, "SRV 700", {0, 0, 1, 0}},
+            {{0, 0, 1, 0}, "SRV 135", {0, 0, 1, 0}},
+            // A registration marks the profile sent.
+            {{0, 0, 0, 0}, "SRV 100", {0, 0, 1, 0}},
+        };
+        for (auto c : cases) {
+            const ServerReaction r = ServerDialogue::react(u("SRV 099"), c.before, fields);
+            QCOMPARE(*r.send, QString::fromLatin1(c.send));
+            QCOMPARE(all(c.before), all(c.after));
+            QVERIFY(r.event == Event::None && !r.close);
+        }
     }
 
     void registrationAnswers()

