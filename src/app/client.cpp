@@ -100,7 +100,7 @@ void Client::buildWindows()
     m_peerWindows = std::make_unique<ClientWindows>(p, m_desktop, *m_entrance, m_registry);
     m_serverWindows =
         std::make_unique<server::ServerWindows>(p.core, p.server, p.link, *m_entrance, m_registry);
-    m_mailWindows = std::make_unique<MailWindows>(p.core, *m_peerWindows, *m_entrance);
+    m_mailWindows = std::make_unique<MailWindows>(p, *m_peerWindows, *m_entrance);
 
     connect(m_entrance->button(2), &QPushButton::clicked, &p.link, &PeerLink::chatCommand);
     connect(m_entrance->button(4), &QPushButton::clicked, &p.link, &PeerLink::postCommand);
@@ -109,6 +109,7 @@ void Client::buildWindows()
     connect(m_entrance->menuItem(QStringLiteral("mnuVer")), &QAction::triggered, m_peerWindows.get(),
             &ClientWindows::showAbout);
     connect(&p.chat, &ChatSession::quitRequested, this, &Client::shutdown);
+    p.mailCheck.timer3().start();
 }
 
 void Client::openDataFile(const QString &fileName)
@@ -178,7 +179,7 @@ void Client::shutdown()
     // After shutdown nothing may come back to listening, and no mail check starts.
     m_parts->link.timer1().stop();
     m_parts->link.timer2().stop();
-    if (m_mailWindows) m_mailWindows->stop();
+    m_parts->mailCheck.timer3().stop();
     if (m_serverWindows) m_serverWindows->hideAll();
     if (m_mailSettings) m_mailSettings->hide();
     m_entrance->hide();

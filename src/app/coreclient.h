@@ -1,10 +1,14 @@
 #pragma once
 // The running client without its windows, assembled in dependency order: the
 // core (shared state, sockets, files), the peer link, the whiteboard's side of
-// the conversation, the chat, the file transfer and the directory server
-// client. The windows are built on top of it; a test drives a whole
-// conversation with it and a fake desktop.
+// the conversation, the chat, the file transfer, the directory server client
+// and the mail check and post, each mail part on a worker thread of its own.
+// The windows are built on top of it; a test drives a whole conversation with
+// it and a fake desktop.
 #include "chat/chatsession.h"
+#include "mail/mailcheck.h"
+#include "mail/mailpost.h"
+#include "mail/mailrunner.h"
 #include "peer/peerlink.h"
 #include "server/serverclient.h"
 #include "shell/clientcore.h"
@@ -14,11 +18,7 @@
 class CoreClient final {
     Q_DISABLE_COPY_MOVE(CoreClient)
 public:
-    CoreClient(const QString &dataDir, const QHostAddress &bindAddress, Desktop &desktop)
-        : core(dataDir, bindAddress, desktop), link(core), board(core, link), chat(core, link, board),
-          transfer(core, link, chat), server(core)
-    {
-    }
+    CoreClient(const QString &dataDir, const QHostAddress &bindAddress, Desktop &desktop);
 
     ClientCore core;
     PeerLink link;
@@ -26,4 +26,8 @@ public:
     ChatSession chat;
     transfer::FileTransfer transfer;
     server::ServerClient server;
+    MailRunner checkRunner;
+    MailRunner postRunner;
+    MailCheck mailCheck;
+    MailPost mailPost;
 };

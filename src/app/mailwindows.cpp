@@ -1,53 +1,25 @@
 #include "app/mailwindows.h"
 
 #include "app/clientwindows.h"
-#include "mail/curlmailservice.h"
+#include "app/coreclient.h"
 #include "mail/messagepostwindow.h"
-#include "shell/clientcore.h"
 #include "shell/entrancewindow.h"
 
 #include <QAction>
 #include <QPushButton>
 
-namespace {
-MailOptions options(ClientCore &core)
+MailWindows::MailWindows(CoreClient &parts, ClientWindows &windows, EntranceWindow &entrance, QObject *parent)
+    : QObject(parent), m_windows(windows), m_post(parts.mailPost)
 {
-    MailOptions o;
-    o.dataDir = core.dataDir();
-    // Mail connections leave from the client's own address like all the others.
-    const QHostAddress bind = core.bindAddress();
-    if (!bind.isNull() && bind != QHostAddress::Any && bind != QHostAddress::AnyIPv4 &&
-        bind != QHostAddress::AnyIPv6)
-        o.bindAddress = bind.toString();
-    return o;
-}
-} // namespace
-
-MailWindows::MailWindows(ClientCore &core, ClientWindows &windows, EntranceWindow &entrance, QObject *parent)
-    : QObject(parent), m_windows(windows)
-{
-    setObjectName(QStringLiteral("MailFeature"));
-    m_checkRunner = new MailRunner(std::make_shared<CurlMailService>(options(core)), this);
-    m_postRunner = new MailRunner(std::make_shared<CurlMailService>(options(core)), this);
-
-    m_check = new MailCheck(core, *m_checkRunner, this);
-    connect(m_check, &MailCheck::summaryReady, this, &MailWindows::showSummary);
-    m_check->setObjectName(QStringLiteral("MailCheck"));
-
+    connect(&parts.mailCheck, &MailCheck::summaryReady, this, &MailWindows::showSummary);
     QPointer<EntranceWindow> entranceWindow(&entrance);
-    m_post = new MailPost(
-        core, *m_postRunner,
-        [entranceWindow] {
-            if (entranceWindow) entranceWindow->menuItem(QStringLiteral("menuMail"))->trigger();
-        },
-        this);
-    m_post->setObjectName(QStringLiteral("MailPost"));
-
+    connect(&m_post, &MailPost::settingsNeeded, this, [entranceWindow] {
+        if (entranceWindow) entranceWindow->menuItem(QStringLiteral("menuMail"))->trigger();
+    });
     connect(&windows, &ClientWindows::messagePostWindowCreated, this,
             [this](PostWindow *w) { w->setMailSender([this](PostWindow &window) { send(window); }); });
-    connect(entrance.menuItem(QStringLiteral("menuMailck")), &QAction::triggered, m_check,
+    connect(entrance.menuItem(QStringLiteral("menuMailck")), &QAction::triggered, &parts.mailCheck,
             &MailCheck::menuCheck);
-    m_check->timer3().start();
 }
 
 void MailWindows::showSummary(const QString &summary)
@@ -74,7 +46,7 @@ void MailWindows::showSummary(const QString &summary)
 void MailWindows::send(PostWindow &window)
 {
     QPointer<PostWindow> w(&window);
-    const MailPost::Start started = m_post->sendByMail(window.text(), [w](const QString &error) {
+    const MailPost::Start started = m_post.sendByMail(window.text(), [w](const QString &error) {
         if (!w) return;
         if (error.isEmpty()) {
             w->close();

@@ -5,8 +5,8 @@
 
 #include <QPointer>
 
-MailPost::MailPost(ClientCore &core, MailRunner &runner, std::function<void()> openSettings, QObject *parent)
-    : QObject(parent), m_core(core), m_runner(runner), m_openSettings(std::move(openSettings))
+MailPost::MailPost(ClientCore &core, MailRunner &runner, QObject *parent)
+    : QObject(parent), m_core(core), m_runner(runner)
 {
 }
 
@@ -15,9 +15,7 @@ MailPost::Start MailPost::sendByMail(const QString &body, std::function<void(con
     const MailSettings &mail = m_core.state().mail;
     if (mail.smtpServer.isEmpty() || mail.mailAddress.isEmpty()) {
         m_core.desktop().showMessage(kIncompleteSettings);
-        mailwait::whenIdle(m_core.state(), this, [this] {
-            if (m_openSettings) m_openSettings();
-        });
+        mailwait::whenIdle(m_core.state(), this, [this] { Q_EMIT settingsNeeded(); });
         return Start::Incomplete;
     }
     // Every value is taken now: the user may change the settings or the

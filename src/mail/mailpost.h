@@ -19,9 +19,7 @@ public:
         QStringLiteral("送信用のメールの設定に未記入の欄があります。全て記入してください");
     inline static const QString kSubjectHead = QStringLiteral("Wez Mail form ");
 
-    // `openSettings` opens the mail settings window (Form9).
-    MailPost(ClientCore &core, MailRunner &runner, std::function<void()> openSettings,
-             QObject *parent = nullptr);
+    MailPost(ClientCore &core, MailRunner &runner, QObject *parent = nullptr);
 
     enum class Start {
         Sending,    // handed to the SMTP server; `done` follows
@@ -32,8 +30,11 @@ public:
     // which the user has already seen as "Code:" + error.
     Start sendByMail(const QString &body, std::function<void(const QString &error)> done);
 
+Q_SIGNALS:
+    // The settings lack what a mail needs: the mail settings window (Form9) opens.
+    void settingsNeeded();
+
 private:
     ClientCore &m_core;
     MailRunner &m_runner;
-    std::function<void()> m_openSettings;
 };

@@ -1,7 +1,6 @@
 // Clients posting by mail and checking their mailboxes against real servers on
 // loopback (dovecot for POP3, an SMTP server delivering into its Maildirs),
 // driven through their windows and menus.
-#include "app/mailwindows.h"
 #include "clienthelpers.h"
 #include "mail/mailcheck.h"
 #include "mail/mailpost.h"
@@ -28,7 +27,7 @@ QString others(int n)
 
 MailCheck *mailCheck(Client &c)
 {
-    return &c.mailWindows()->check();
+    return &c.parts().mailCheck;
 }
 
 PostWindow *post(Client &c)
