@@ -99,7 +99,7 @@ void Client::buildWindows()
     CoreClient &p = *m_parts;
     m_peerWindows = std::make_unique<ClientWindows>(p, m_desktop, *m_entrance, m_registry);
     m_serverWindows =
-        std::make_unique<server::ServerWindows>(p.core, p.server, p.link, *m_entrance, m_registry);
+        std::make_unique<server::ServerWindows>(p.core, p.server, p.link, p.chat, *m_entrance, m_registry);
     m_mailWindows = std::make_unique<MailWindows>(p, *m_peerWindows, *m_entrance);
 
     connect(m_entrance->button(2), &QPushButton::clicked, &p.link, &PeerLink::chatCommand);

@@ -32,6 +32,12 @@ ChatSession::ChatSession(ClientCore &core, PeerLink &link, whiteboard::Whiteboar
         // should know that nothing typed there reaches anyone any more.
         if (isOpen()) addLine(kPartnerLeftLine);
     });
+    // A partner that never says goodbye must not leave a dead chat behind.
+    m_hangUpWait.setSingleShot(true);
+    m_hangUpWait.setInterval(kHangUpWaitMs);
+    connect(&m_hangUpWait, &QTimer::timeout, this, [this] {
+        if (m_active && !isOpen()) close();
+    });
     connect(&link, &PeerLink::pluginDataReceived, this, [this](const QString &data) {
         m_core.desktop().clearClipboard();
         m_core.desktop().setClipboardText(chat::kPluginReceive + data);
@@ -49,6 +55,7 @@ void ChatSession::open()
     // The window of a chat that was hung up but not yet finished serves the new one.
     if (!m_active) m_transcript.clear();
     m_active = true;
+    m_hangUpWait.stop();
     s.setOpen(WindowNumber::ChatWindow, true);
     s.blockAck = 0;
     s.recvFileName.clear();
@@ -112,6 +119,7 @@ void ChatSession::hangUp()
         chat::chatLogEntry(plaintext::systemDate(now), plaintext::systemTime(now), m_transcript);
     plaintext::appendToFile(m_core.path(QStringLiteral("wezchat.log")), cp932::encode(entry));
     m_hangingUp = false;
+    if (m_active) m_hangUpWait.start();
 }
 
 void ChatSession::close()
@@ -125,6 +133,7 @@ void ChatSession::close()
         if (!self) return;
     }
     m_active = false;
+    m_hangUpWait.stop();
     Q_EMIT finished();
 }
 

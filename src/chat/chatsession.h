@@ -5,6 +5,7 @@
 // chat log. It lives as long as the client; the chat window shows it.
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 class ClientCore;
 class PeerLink;
@@ -17,6 +18,8 @@ class ChatSession final : public QObject {
     Q_DISABLE_COPY_MOVE(ChatSession)
 public:
     static constexpr int kWhiteboardCloseWaitMs = 20000;
+    // After 接続を切る the partner's goodbye is awaited this long; then the chat is over anyway.
+    static constexpr int kHangUpWaitMs = 10000;
     inline static const QString kPartnerLeftLine = QStringLiteral("（相手との接続が切れました）");
 
     ChatSession(ClientCore &core, PeerLink &link, whiteboard::WhiteboardSession &board,
@@ -50,6 +53,8 @@ public:
     void close();
     // The user ends the program at once: the connections drop without closing steps.
     void forceQuit();
+    // A shorter wait for the partner's goodbye, for tests.
+    void setHangUpWaitMs(int ms) { m_hangUpWait.setInterval(ms); }
 
 Q_SIGNALS:
     // A chat began: the window shows an empty transcript.
@@ -69,6 +74,7 @@ private:
     PeerLink &m_link;
     whiteboard::WhiteboardSession &m_board;
     QString m_transcript;
+    QTimer m_hangUpWait;
     bool m_active = false;
     bool m_hangingUp = false;
 };

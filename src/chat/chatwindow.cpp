@@ -92,13 +92,22 @@ ChatBoardWindow::ChatBoardWindow(ClientCore &core, ChatSession &session,
     m_timer2->start(500);
 
     connect(m_buttons[0], &QPushButton::clicked, this, &ChatBoardWindow::sendLine);
-    connect(m_text2, &QLineEdit::returnPressed, this, &ChatBoardWindow::sendLine);
+    // Enter stands for the default button, and does nothing while it is grey.
+    connect(m_text2, &QLineEdit::returnPressed, this, [this] {
+        if (m_buttons[0]->isEnabled()) sendLine();
+    });
     connect(m_buttons[1], &QPushButton::clicked, this, &ChatBoardWindow::openWhiteboard);
     connect(m_buttons[2], &QPushButton::clicked, this, &ChatBoardWindow::endChat);
 
     connect(&m_session, &ChatSession::lineAdded, this,
             [this](const QString &line) { m_display->prepend(line); });
     connect(&m_session, &ChatSession::hangingUp, this, &ChatBoardWindow::onHangingUp);
+    // A window still loaded from the last chat serves the next one with its commands back.
+    connect(&m_session, &ChatSession::opened, this, [this] {
+        m_menuFile->setEnabled(true);
+        for (QPushButton *b : m_buttons)
+            b->setEnabled(true);
+    });
     connect(&m_session, &ChatSession::finished, this, &ChatBoardWindow::onFinished);
 
     // Form_Load

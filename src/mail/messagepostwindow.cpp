@@ -55,6 +55,12 @@ PostWindow::~PostWindow()
     }
 }
 
+void PostWindow::showEvent(QShowEvent *event)
+{
+    m_shownOnce = true;
+    QWidget::showEvent(event);
+}
+
 void PostWindow::closeEvent(QCloseEvent *event)
 {
     SharedState &s = m_core.state();
@@ -88,13 +94,14 @@ bool PostWindow::isShowingReceived() const
 void PostWindow::showReceived(const QString &text)
 {
     const QString post = textcap::clip(text, textcap::kMaxPostChars);
-    const bool visible = isVisible();
-    // A draft on screen stays below the post, as shown text from now on.
-    if (visible && !isShowingReceived()) m_shown->setText(this->text());
+    // Loaded means shown once, even if hidden since (the client in the tray).
+    const bool loaded = m_shownOnce;
+    // A draft stays below the post, as shown text from now on.
+    if (loaded && !isShowingReceived()) m_shown->setText(this->text());
     m_button->setText(kOk);
     m_core.state().postDrafting = false;
     m_text->setReadOnly(true);
-    if (visible)
+    if (loaded)
         m_shown->prepend(post);
     else
         m_shown->setText(post);

@@ -39,6 +39,7 @@ Q_SIGNALS:
     void closing();
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -53,4 +54,5 @@ private:
     std::unique_ptr<NewestFirstText> m_shown; // the text while received posts are shown
     QPushButton *m_button;
     bool m_closed = false; // the open flag was handed back when the window closed
+    bool m_shownOnce = false;
 };

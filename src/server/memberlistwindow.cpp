@@ -98,6 +98,11 @@ void MemberListWindow::enableReload()
     m_reload->setEnabled(true);
 }
 
+void MemberListWindow::disableReload()
+{
+    m_reload->setEnabled(false);
+}
+
 void MemberListWindow::peerIdle(bool idle)
 {
     m_chat->setEnabled(idle);

@@ -28,6 +28,8 @@ public:
     void load();
     void addEntry(const QString &entry);
     void enableReload();
+    // A chat window went: no reload until the peer socket listens again (peerIdle).
+    void disableReload();
     // Entrance timer tick: chat and post need an idle peer socket.
     void peerIdle(bool idle);
 

@@ -1,5 +1,6 @@
 #include "server/serverwindows.h"
 
+#include "chat/chatsession.h"
 #include "peer/peerlink.h"
 #include "shell/clientcore.h"
 #include "shell/entrancewindow.h"
@@ -10,8 +11,8 @@
 
 namespace server {
 
-ServerWindows::ServerWindows(ClientCore &core, ServerClient &server, PeerLink &link, EntranceWindow &entrance,
-                             WindowRegistry &registry, QObject *parent)
+ServerWindows::ServerWindows(ClientCore &core, ServerClient &server, PeerLink &link, ChatSession &chat,
+                             EntranceWindow &entrance, WindowRegistry &registry, QObject *parent)
     : QObject(parent), m_core(core), m_server(server), m_link(link), m_entrance(&entrance),
       m_registry(registry)
 {
@@ -30,6 +31,9 @@ ServerWindows::ServerWindows(ClientCore &core, ServerClient &server, PeerLink &l
         if (m_memberList) m_memberList->enableReload();
     });
 
+    connect(&chat, &ChatSession::finished, this, [this] {
+        if (m_memberList) m_memberList->disableReload();
+    });
     // The entrance window's status tick also governs the member list's buttons.
     connect(&link.timer1(), &QTimer::timeout, this, [this] {
         if (m_memberList) m_memberList->peerIdle(m_core.winsock1().state() == Endpoint::Listening);

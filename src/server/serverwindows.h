@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 
+class ChatSession;
 class ClientCore;
 class EntranceWindow;
 class PeerLink;
@@ -21,8 +22,8 @@ class ServerWindows final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ServerWindows)
 public:
-    ServerWindows(ClientCore &core, ServerClient &server, PeerLink &link, EntranceWindow &entrance,
-                  WindowRegistry &registry, QObject *parent = nullptr);
+    ServerWindows(ClientCore &core, ServerClient &server, PeerLink &link, ChatSession &chat,
+                  EntranceWindow &entrance, WindowRegistry &registry, QObject *parent = nullptr);
     ~ServerWindows() override;
 
     ServerClient &serverClient() { return m_server; }

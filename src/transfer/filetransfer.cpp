@@ -472,6 +472,8 @@ void FileTransfer::completeReceive()
         m_core.desktop().getSaveFileName(QStringLiteral("ファイルの保存"), m_recvName, allFilesFilter());
     state.operationBusy = 0;
     Q_EMIT fileDialogShown(false);
+    // Not kept: the data must not sit in the program's folder until exit.
+    if (target.isEmpty()) QFile::remove(m_core.path(kTempFileName));
     if (!target.isEmpty() && !saveReceived(target)) {
         setStatusText(m_statusText + QStringLiteral("/") + QStringLiteral("Error!!"));
         m_core.desktop().showMessage(QStringLiteral("ファイルを保存できませんでした。") + kCrLf +

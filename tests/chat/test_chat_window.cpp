@@ -1,4 +1,4 @@
-// The chat board on its own: the font-size dialog, copy and
+// The chat board on its own: the end button and what follows it, the font-size dialog, copy and
 // paste, the plug-in text on the clipboard, the resize rules, a send with
 // characters the wire cannot carry.
 #include "clienthelpers.h"
@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QMenu>
 #include <QSignalSpy>
 
 using namespace testsupport;
@@ -156,15 +157,36 @@ private Q_SLOTS:
         QCOMPARE(input->y(), inputTop);
     }
 
+    void nextChatGetsTheCommandsBack()
+    {
+        click(chat(), "Command3");
+        QVERIFY(!child<QPushButton>(chat(), "Command1")->isEnabled());
+        Q_EMIT m_client->parts().link.chatAccepted();
+        for (const char *name : {"Command1", "Command2", "Command3"})
+            QVERIFY2(child<QPushButton>(chat(), name)->isEnabled(), name);
+        QVERIFY(child<QMenu>(chat(), "menuFile")->isEnabled());
+        QCOMPARE(m_client->core().state().windowOpen[3], int16_t(1));
+    }
+
     void endButtonKeepsWindowUntilPartnerAnswers()
     {
         QCOMPARE(m_client->core().state().windowOpen[3], int16_t(1));
+        m_client->parts().chat.setHangUpWaitMs(2000);
         click(chat(), "Command3");
         QVERIFY(chat() && chat()->isVisible());
         QVERIFY(!child<QPushButton>(chat(), "Command1")->isEnabled());
         QCOMPARE(m_client->core().state().windowOpen[3], int16_t(0));
         QCOMPARE(m_client->core().state().quietClose, int16_t(1));
         QVERIFY(readFile(m_dir.filePath(QStringLiteral("wezchat.log"))).startsWith("Data:"));
+        // Enter does what the greyed-out send button would: nothing.
+        auto *input = child<QLineEdit>(chat(), "Text2");
+        input->setText(QStringLiteral("too late"));
+        QTest::keyClick(input, Qt::Key_Return);
+        QVERIFY(chat()->displayText().isEmpty());
+        QCOMPARE(input->text(), QStringLiteral("too late"));
+        // No partner says goodbye: after a bounded wait the window goes all the same.
+        QVERIFY(waitFor([&] { return !chat(); }));
+        QVERIFY(!m_client->parts().chat.isActive());
     }
 };
 

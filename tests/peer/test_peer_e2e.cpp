@@ -251,6 +251,11 @@ private Q_SLOTS:
         windows(*a).showReceivedPost(big);
         QVERIFY(post->text().startsWith(textcap::clip(big, textcap::kMaxPostChars) +
                                         QStringLiteral("\r\nab\r\n")));
+        // Hidden in the tray the window is still loaded: the next post goes on top, the first stays.
+        post->hide();
+        windows(*a).showReceivedPost(QStringLiteral("Messege from y\r\nsecond"));
+        QVERIFY(post->text().startsWith(QStringLiteral("Messege from y\r\nsecond\r\n") +
+                                        textcap::clip(big, textcap::kMaxPostChars)));
     }
 
     void postToMailAddressSaysSo()

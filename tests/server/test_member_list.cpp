@@ -172,6 +172,13 @@ private Q_SLOTS:
         QVERIFY(waitFor([&] { return lines(*b).size() == 2; }));
         QCOMPARE(lines(*b).last(), u("○花子 / （チャット中）よろしく,どうぞ"));
 
+        // Closing the chat window greys the list's reload until the peer socket listens again.
+        auto *reloadA = child<QPushButton>(memberList(*a), "Command4");
+        QVERIFY(waitFor([&] { return reloadA->isEnabled(); }));
+        windows(*a).chatWindow()->close();
+        QVERIFY(!reloadA->isEnabled());
+        QVERIFY(waitFor([&] { return listening(*a) && reloadA->isEnabled(); }, 8000));
+
         // Exit signs off: the member is gone from the server and from the others' lists.
         b->shutdown();
         QVERIFY(removed.count() == 1 || removed.wait(5000));
