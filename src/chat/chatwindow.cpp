@@ -16,6 +16,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 
 namespace {
@@ -41,7 +42,7 @@ ChatBoardWindow::ChatBoardWindow(ClientCore &core, ChatSession &session,
     m_text1 = new QPlainTextEdit(central);
     m_text1->setObjectName(QStringLiteral("Text1"));
     m_text1->setReadOnly(true);
-    m_text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_text1->setToolTip(QStringLiteral("チャット表示エリア"));
     QFont displayFont(kDisplayFont);
@@ -99,8 +100,7 @@ ChatBoardWindow::ChatBoardWindow(ClientCore &core, ChatSession &session,
     connect(m_buttons[1], &QPushButton::clicked, this, &ChatBoardWindow::openWhiteboard);
     connect(m_buttons[2], &QPushButton::clicked, this, &ChatBoardWindow::endChat);
 
-    connect(&m_session, &ChatSession::lineAdded, this,
-            [this](const QString &line) { m_display->prepend(line); });
+    connect(&m_session, &ChatSession::lineAdded, this, &ChatBoardWindow::showLine);
     connect(&m_session, &ChatSession::hangingUp, this, &ChatBoardWindow::onHangingUp);
     // A window still loaded from the last chat serves the next one with its commands back.
     connect(&m_session, &ChatSession::opened, this, [this] {
@@ -225,6 +225,16 @@ void ChatBoardWindow::sendFeeling(int index)
 void ChatBoardWindow::openWhiteboard()
 {
     m_session.startWhiteboard();
+}
+
+void ChatBoardWindow::showLine(const QString &line)
+{
+    // At the top the new line shows; scrolled down, the lines in view stay in view.
+    QScrollBar *bar = m_text1->verticalScrollBar();
+    const bool atTop = bar->value() == bar->minimum();
+    const int fromBottom = bar->maximum() - bar->value();
+    m_display->prepend(line);
+    bar->setValue(atTop ? bar->minimum() : bar->maximum() - fromBottom);
 }
 
 void ChatBoardWindow::endChat()

@@ -66,6 +66,7 @@ private:
     void sendLine();
     void sendFeeling(int index);
     void openWhiteboard();
+    void showLine(const QString &line);
     void endChat();
     void hangUp();
     void onHangingUp();

@@ -3,13 +3,17 @@
 // characters the wire cannot carry.
 #include "clienthelpers.h"
 
+#include "chat/chatsession.h"
 #include "shell/textcap.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTextBlock>
 
 using namespace testsupport;
 using namespace clienttest;
@@ -106,6 +110,25 @@ private Q_SLOTS:
         chat()->feelingAction(0)->trigger();
         QCOMPARE(chat()->displayText(),
                  QString::fromUtf8("自分の気持ち(うれしい！)を伝えました\r\n太郎> hello\r\n"));
+    }
+
+    void scrolledDownTheLinesInViewStay()
+    {
+        auto *display = child<QPlainTextEdit>(chat(), "Text1");
+        QCOMPARE(display->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        ChatSession &session = m_client->parts().chat;
+        for (int i = 0; i < 60; ++i)
+            session.addLine(QStringLiteral("line %1").arg(i));
+        QScrollBar *bar = display->verticalScrollBar();
+        QCOMPARE(bar->value(), 0);
+        // At the top, the newest line is what shows first.
+        session.addLine(QStringLiteral("newest"));
+        QCOMPARE(display->cursorForPosition(QPoint(2, 2)).block().text(), QStringLiteral("newest"));
+        // Scrolled down, a new line arrives out of view and the view stays where it was.
+        bar->setValue(bar->maximum() / 2);
+        const QString inView = display->cursorForPosition(QPoint(2, 2)).block().text();
+        session.addLine(QStringLiteral("later"));
+        QCOMPARE(display->cursorForPosition(QPoint(2, 2)).block().text(), inView);
     }
 
     void ownLinesFitWhatAPartnerShows()
