@@ -122,6 +122,34 @@ void ChatSession::hangUp()
     if (m_active) m_hangUpWait.start();
 }
 
+bool ChatSession::boardKept()
+{
+    if (!m_board.isRunning()) return false;
+    QPointer<ChatSession> self(this);
+    const bool discard = m_board.confirmDiscard();
+    return !self || !discard;
+}
+
+bool ChatSession::hangUpByUser()
+{
+    if (m_hangingUp) return true;
+    if (boardKept()) return false;
+    // The partner may have ended the chat while the question was up.
+    if (isOpen()) hangUp();
+    return true;
+}
+
+bool ChatSession::closeByUser()
+{
+    if (!m_active || m_hangingUp) {
+        close();
+        return true;
+    }
+    if (boardKept()) return false;
+    close();
+    return true;
+}
+
 void ChatSession::close()
 {
     if (!m_active) return;

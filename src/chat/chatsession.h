@@ -51,6 +51,11 @@ public:
     // The window closes, the partner left or the connection failed: the
     // closing steps run once more (unless they are running) and the chat is over.
     void close();
+    // The user's 接続を切る and the user's close of the chat window: a board
+    // with drawing no file holds is asked about first. False: the user kept
+    // the board, and the chat goes on.
+    bool hangUpByUser();
+    bool closeByUser();
     // The user ends the program at once: the connections drop without closing steps.
     void forceQuit();
     // A shorter wait for the partner's goodbye, for tests.
@@ -69,6 +74,8 @@ Q_SIGNALS:
 
 private:
     void open();
+    // The board is open with drawing the user wants to keep.
+    bool boardKept();
 
     ClientCore &m_core;
     PeerLink &m_link;

@@ -247,7 +247,7 @@ void ChatBoardWindow::hangUp()
     if (m_inHangUp) return;
     m_inHangUp = true;
     QPointer<ChatBoardWindow> self(this);
-    m_session.hangUp();
+    m_session.hangUpByUser();
     if (!self) return;
     m_inHangUp = false;
     // The chat finished inside its closing steps (the partner's "con 120"
@@ -285,7 +285,7 @@ void ChatBoardWindow::unload()
     if (m_deleting) return;
     // The session's end comes back as finished(), which takes the window away.
     if (m_session.isActive()) {
-        m_session.close();
+        m_session.closeByUser();
         return;
     }
     m_deleting = true;

@@ -61,6 +61,8 @@ public:
     // The user closes the board: false keeps it (a transfer holds it, or the
     // user chose to keep unsaved segments); otherwise it closes.
     bool requestClose();
+    // Before losing segments no file holds: asks, and saves on "yes". False keeps the board.
+    bool confirmDiscard();
     // The board's left and top, kept for the personal settings file.
     void recordPosition(qint16 leftTwips, qint16 topTwips);
 
@@ -87,8 +89,6 @@ private:
     void finish();
     void record(const Segment &segment);
     void applyNextLoaded();
-    // Before losing segments no file holds: asks, and saves on "yes". False keeps the board.
-    bool confirmDiscard();
 
     ClientCore &m_core;
     PeerLink &m_link;

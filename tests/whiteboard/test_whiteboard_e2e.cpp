@@ -1,7 +1,7 @@
 // The whiteboard inside a real chat between two clients on loopback: strokes,
 // clears and loads mirrored slot for slot and pixel for pixel, closing either
-// side closes both ("con 920" answered by "con 925"), a partner that never
-// answers, and lines that wait during a file transfer.
+// side closes both ("con 920" answered by "con 925"), hanging up over unsaved
+// drawing, a partner that never answers, and lines that wait during a file transfer.
 #include "boardhelpers.h"
 #include "clienthelpers.h"
 #include "whiteboard/whiteboardlink.h"
@@ -126,6 +126,24 @@ private Q_SLOTS:
         QCOMPARE(b->core().state().whiteboardState, int16_t(1));
         menuItem(boardA(), "menuClose")->trigger();
         QVERIFY(boardsGone());
+    }
+
+    void hangingUpAsksAboutUnsavedDrawing()
+    {
+        stroke(surfaceOf(boardA()), {{20, 20}, {60, 40}});
+        // "Yes", then a cancelled save dialog: the board and the chat stay.
+        QString asked;
+        onQuestion(*a, answerYes, &asked);
+        a->desktop().setNextFileName(QString());
+        click(windows(*a).chatWindow(), "Command3");
+        QCOMPARE(asked, QString::fromUtf8("ホワイトボードに保存していない線があります。保存しますか？"));
+        QVERIFY(boardA() && boardA()->hasUnsavedSegments());
+        QVERIFY(a->core().state().isOpen(ChatWindow));
+        // "No": the drawing goes, the boards close with the handshake, the chat ends.
+        onQuestion(*a, answerNo);
+        click(windows(*a).chatWindow(), "Command3");
+        QVERIFY(boardsGone());
+        QVERIFY(waitFor([&] { return !windows(*a).chatWindow() && !windows(*b).chatWindow(); }));
     }
 
     void closingWaitEndsWithoutAnAnswer()
