@@ -147,10 +147,13 @@ void ClientCore::notifyServerChat(int kind, const QString &port)
     const quint16 portNumber = port.toUShort(&ok);
     if (!ok) return;
     // One short connection per notice: sent once connected, closed when sent
-    // (send-complete) or on error, given up after the server wait.
+    // (send-complete) or on error, given up after the server wait. A newer
+    // notice takes the connection over, and the older one's watchers go with it.
+    delete m_noticeGuard.data();
     m_winsock9.close();
     m_winsock9.setLocalPort(0);
     auto *guard = new QObject(this);
+    m_noticeGuard = guard;
     connect(&m_winsock9, &Endpoint::connected, guard, [this, text, guard] {
         m_winsock9.sendData(text);
         guard->deleteLater();

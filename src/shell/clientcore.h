@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QHostAddress>
 #include <QObject>
+#include <QPointer>
 
 #include <functional>
 
@@ -92,6 +93,7 @@ private:
     Endpoint m_winsock9;
     QList<quint16> m_reportedPorts;
     std::function<void()> m_signOffDialogue;
+    QPointer<QObject> m_noticeGuard;
     bool m_savePersonal = true;
     bool m_saveHistory = true;
 };

@@ -236,6 +236,26 @@ private Q_SLOTS:
                  qPrintable(b->desktop().shownMessages().join(QLatin1Char('|'))));
     }
 
+    void aNewerChatNoticeTakesTheConnection()
+    {
+        NoticeServer notices(loopback(4));
+        QTemporaryDir dirA;
+        auto a = startClient(dirA.path(), 2, kTaro);
+        a->core().state().serverAddress = loopback(4).toString();
+        // The second notice starts before the first one's connection is up: one notice per connection.
+        a->core().notifyServerChat(1, QStringLiteral("1206"));
+        a->core().notifyServerChat(2, QStringLiteral("1206"));
+        QVERIFY(waitFor([&] { return notices.got(1206, "CCK 200"); }, 15000));
+        // The first connection may have been reached and dropped empty; nothing else came.
+        QVERIFY(holdsFor(
+            [&] {
+                for (const auto &[port, bytes] : notices.received)
+                    if (!bytes.isEmpty() && bytes != "CCK 200") return false;
+                return notices.received.count(qMakePair(quint16(1206), QByteArray("CCK 200"))) == 1;
+            },
+            300));
+    }
+
     void postSizesAreBounded()
     {
         QTemporaryDir dirA;
