@@ -6,6 +6,8 @@
 
 #include <QPointer>
 
+#include <utility>
+
 namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 
@@ -179,8 +181,10 @@ void PeerLink::onPeerStateChanged(int state)
     if (state == Endpoint::Closed || state == Endpoint::Listening) endConversation();
     // However it was started (the entrance, the member list, a post), an
     // outgoing connection is our own call.
-    else if (state == Endpoint::ResolvingHost)
+    else if (state == Endpoint::ResolvingHost) {
+        m_callUntold = true;
         startConversation(false, m_core.state().messagePostMode == 1);
+    }
 }
 
 void PeerLink::onSetupDeadline()
@@ -382,6 +386,7 @@ void PeerLink::onPeerError(int number, const QString &description)
 {
     endConversation();
     m_core.desktop().showMessage(socketErrorText(number, description));
+    m_callUntold = false;
     Q_EMIT conversationFailed();
 }
 
@@ -429,7 +434,8 @@ void PeerLink::timer1Tick()
 
     if (m_connectTicks > kMaxTicks) {
         if (w1.state() != Endpoint::Closed) w1.close();
-        if (s.quietClose == 0) {
+        // Only a call of ours that nothing else explained is reported as failed.
+        if (s.quietClose == 0 && std::exchange(m_callUntold, false)) {
             m_core.desktop().showMessage(QStringLiteral("相手に接続できませんでした。") + kCrLf +
                                          QStringLiteral("しばらくしてから、再度接続してください。"));
             Q_EMIT conversationFailed();
@@ -440,7 +446,9 @@ void PeerLink::timer1Tick()
         m_connectTicks = 0;
     }
 
-    e.setIdleCommandsEnabled(w1.state() == Endpoint::Listening);
+    // A port another program holds leaves the socket closed: calling out and leaving still work.
+    e.setIdleCommandsEnabled(w1.state() == Endpoint::Listening ||
+                             (w1.state() == Endpoint::Closed && m_core.cannotListen(ClientCore::kPeerPort)));
 
     if (m_core.winsock9().state() == Endpoint::PeerClosing) m_core.winsock9().close();
 
@@ -449,6 +457,8 @@ void PeerLink::timer1Tick()
                                      QStringLiteral("しばらくしてから、接続しなおしてください"));
         send(QStringLiteral("con 525"));
         m_answerWaitActive = false;
+        // The user knows what became of the call: no vaguer message after this one.
+        m_callUntold = false;
     }
 
     if (e.addressText().isEmpty()) e.setAddressText(EntranceState::kIdleAddressText);

@@ -134,6 +134,8 @@ private:
     int m_connectTicks = 0;
     int m_listenTicks = 0;
     bool m_answerWaitActive = false;
+    // A connection of ours was made and the user has not been told how it ended.
+    bool m_callUntold = false;
     QElapsedTimer m_answerWaitStart;
     peer::Conversation m_conversation;
     // True while a reaction runs: data that arrives meanwhile waits its turn.

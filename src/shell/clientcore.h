@@ -47,6 +47,8 @@ public:
     void resetState();
     // Listens on 1200 (Winsock1) or 1205 (Winsock3); on failure tells the user once, naming the port.
     bool listenOn(Endpoint &endpoint, quint16 port);
+    // The last listen on `port` failed (another program holds it).
+    bool cannotListen(quint16 port) const { return m_reportedPorts.contains(port); }
     // Reads the personal settings, the address history and the mail settings, in that order.
     // A damaged personal file is kept aside as "wezpsnl.dat.bad" and the user told; the
     // history is read whatever became of the personal file.

@@ -248,6 +248,12 @@ private Q_SLOTS:
         QVERIFY(client->desktop().messageWindow());
         QVERIFY(client->desktop().messageWindow()->text().contains(QStringLiteral("1200")));
         QCOMPARE(client->core().winsock3().state(), int(Endpoint::Listening));
+        const QString portMessage = client->desktop().messageWindow()->text();
+        // The watchdog's retries (every 2.1 s) neither replace the message with a failed
+        // call that was never made nor keep the exit button grey.
+        QVERIFY(waitFor([&] { return client->entranceWindow()->button(3)->isEnabled(); }));
+        QVERIFY(holdsFor([&] { return client->desktop().messageWindow()->text() == portMessage; }, 2500));
+        QCOMPARE(client->desktop().shownMessages().size(), 1);
         client->desktop().messageWindow()->close();
         QVERIFY(!client->core().listenOn(client->core().winsock1(), 1200));
         QVERIFY(!client->desktop().messageWindow());
