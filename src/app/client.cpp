@@ -148,7 +148,10 @@ void Client::restoreFromTray()
 
 void Client::exitCommand()
 {
-    if (core().winsock1().state() == Endpoint::Listening || core().winsock1().state() == Endpoint::Closed)
+    // Idle means listening; closed counts only when the port could not be listened on.
+    const int state = core().winsock1().state();
+    if (state == Endpoint::Listening ||
+        (state == Endpoint::Closed && core().cannotListen(ClientCore::kPeerPort)))
         m_entrance->close();
 }
 
@@ -158,6 +161,8 @@ void Client::shutdown()
     m_shuttingDown = true;
     auto *progress = new ProgressWindow;
     progress->show();
+    // Painted once even when nothing below gives the event loop a turn.
+    progress->repaint();
     m_entrance->setCursor(Qt::WaitCursor);
 
     SharedState &s = core().state();

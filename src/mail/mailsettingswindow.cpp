@@ -31,6 +31,8 @@ MailSettingsWindow::MailSettingsWindow(ClientCore &core, QWidget *parent)
         labelWidgets[i]->setBuddy(m_fields[i]);
     }
     m_fields[4]->setEchoMode(QLineEdit::Password);
+    // The password shows as "*", whatever the style's own mask is.
+    m_fields[4]->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     // The interval takes digits only; backspace still works.
     m_fields[5]->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));

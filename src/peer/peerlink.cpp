@@ -439,8 +439,6 @@ void PeerLink::timer1Tick()
             m_core.desktop().showMessage(QStringLiteral("相手に接続できませんでした。") + kCrLf +
                                          QStringLiteral("しばらくしてから、再度接続してください。"));
             Q_EMIT conversationFailed();
-            // Told once: a port that stays taken must not repeat this every 2.1 seconds.
-            s.quietClose = 1;
         }
         m_core.listenOn(w1, ClientCore::kPeerPort);
         m_connectTicks = 0;

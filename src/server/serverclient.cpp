@@ -186,6 +186,11 @@ void ServerClient::onError(int number, const QString &description)
     // At exit the sign-off has its own single message after its wait; a
     // socket error there would only be a second window that vanishes at once.
     if (m_purpose == Purpose::SignOff) return;
+    // The own-address lookup ends at once too, with the message its time limit would give.
+    if (m_purpose == Purpose::Address) {
+        fail(true);
+        return;
+    }
     m_core.desktop().showMessage(QStringLiteral("Code:") + QString::number(number) + QStringLiteral(" = ") +
                                  description + kCrLf + kCrLf +
                                  QStringLiteral("接続できませんでした。しばらくしてから接続してください"));

@@ -294,6 +294,11 @@ private Q_SLOTS:
         QVERIFY(waitFor([&] { return c->entranceWindow()->button(1)->isEnabled(); }));
         QVERIFY(c->desktop().shownMessages().last().startsWith(QStringLiteral("Code:10061 = ")));
         QCOMPARE(countShown(*c, ServerClient::kRegisterFailed), 0);
+        // The own-address lookup, too, ends at once, with the lookup's own message.
+        click(c->entranceWindow(), "Command6");
+        QVERIFY(waitFor([&] { return c->entranceWindow()->button(6)->isEnabled(); }));
+        QCOMPARE(c->desktop().shownMessages().last(), ServerClient::kAddressFailed);
+        QCOMPARE(c->core().entrance().addressText(), ServerClient::kAddressIdleText);
     }
 
     void serverSelectorSignsOffTheOldServer()

@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTcpServer>
 #include <QTimer>
 
@@ -287,7 +288,11 @@ private Q_SLOTS:
         QWidget *form9 = shownWindows("Form9").value(0);
         QVERIFY(form9);
         QTest::keyClicks(child<QLineEdit>(form9, "Text4"), QStringLiteral("user=1"));
-        QTest::keyClicks(child<QLineEdit>(form9, "Text5"), QStringLiteral("abc"));
+        auto *password = child<QLineEdit>(form9, "Text5");
+        QTest::keyClicks(password, QStringLiteral("abc"));
+        QCOMPARE(password->echoMode(), QLineEdit::Password);
+        QCOMPARE(password->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, password),
+                 int('*'));
         QTest::keyClicks(child<QLineEdit>(form9, "Text6"), QStringLiteral("1x2"));
         QCOMPARE(child<QLineEdit>(form9, "Text6")->text(), QStringLiteral("12"));
         child<QLineEdit>(form9, "Text6")->clear();
