@@ -89,12 +89,13 @@ bool ClientCore::loadPersonal()
             if (read.fieldsRead > 2 + 2 * i) targets[i]->left = v.positions[i].left;
             if (read.fieldsRead > 3 + 2 * i) targets[i]->top = v.positions[i].top;
         }
-        if (read.fieldsRead > 12) {
-            m_state.proxyAddress = v.proxyAddress;
-            if (v.proxyAddress != QLatin1String("no")) m_entrance.setAddressText(v.proxyAddress);
-        }
+        if (read.fieldsRead > 12) m_state.proxyAddress = v.proxyAddress;
         if (read.fieldsRead > 13) m_state.serverAddress = v.serverAddress;
-        if (read.complete()) return true;
+        if (read.complete()) {
+            // Shown only once the whole file was read.
+            if (v.proxyAddress != QLatin1String("no")) m_entrance.setAddressText(v.proxyAddress);
+            return true;
+        }
     }
 
     // Damaged (short, a value out of range, too big, not a file): the fresh file
