@@ -3,6 +3,7 @@
 #include "app/clientwindows.h"
 #include "app/mailwindows.h"
 #include "mail/mailsettingswindow.h"
+#include "mail/mailwait.h"
 #include "server/serverwindows.h"
 #include "shell/dialogs.h"
 #include "shell/entrancewindow.h"
@@ -120,10 +121,11 @@ void Client::openDataFile(const QString &fileName)
 void Client::openMailSettings()
 {
     // The settings window waits while another command holds the user's attention.
-    if (core().state().operationBusy == 1) return;
-    if (!m_mailSettings) m_mailSettings = new MailSettingsWindow(core());
-    m_mailSettings->show();
-    m_mailSettings->raise();
+    mailwait::whenIdle(core().state(), this, [this] {
+        if (!m_mailSettings) m_mailSettings = new MailSettingsWindow(core());
+        m_mailSettings->show();
+        m_mailSettings->raise();
+    });
 }
 
 void Client::hideToTray()

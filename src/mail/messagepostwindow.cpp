@@ -43,7 +43,7 @@ PostWindow::PostWindow(ClientCore &core, PeerLink &link, QWidget *parent)
     SharedState &s = m_core.state();
     s.setOpen(WindowNumber::MessagePostWindow, true);
     s.postDrafting = true;
-    if (s.postPosition.left != 0 || s.postPosition.top != 0) placement::moveTo(this, s.postPosition);
+    placement::moveTo(this, s.postPosition);
 }
 
 PostWindow::~PostWindow()

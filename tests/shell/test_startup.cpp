@@ -286,9 +286,13 @@ private Q_SLOTS:
         QTemporaryDir dir;
         auto client = makeClient(dir.path(), 2);
         client->start();
+        // While another command holds the user's attention the window waits, then opens.
+        client->core().state().operationBusy = 1;
         client->entranceWindow()->menuItem(QStringLiteral("menuMail"))->trigger();
+        QVERIFY(holdsFor([] { return shownWindows("Form9").isEmpty(); }, 300));
+        client->core().state().operationBusy = 0;
+        QVERIFY(waitFor([] { return !shownWindows("Form9").isEmpty(); }));
         QWidget *form9 = shownWindows("Form9").value(0);
-        QVERIFY(form9);
         QTest::keyClicks(child<QLineEdit>(form9, "Text4"), QStringLiteral("user=1"));
         auto *password = child<QLineEdit>(form9, "Text5");
         QTest::keyClicks(password, QStringLiteral("abc"));
