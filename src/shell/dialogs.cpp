@@ -5,6 +5,7 @@
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -31,6 +32,25 @@ QPushButton *makeButton(const QString &name, const QString &caption, QWidget *pa
     b->setObjectName(name);
     b->setMinimumWidth(90);
     return b;
+}
+
+// Enter presses the focused button, else `fallback`; Escape closes the window
+// (for a question that is its "no"). True when the key was one of them.
+bool handleDialogKey(QWidget *window, QKeyEvent *event, QPushButton *fallback)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        window->close();
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+        auto *focused = qobject_cast<QPushButton *>(window->focusWidget());
+        (focused ? focused : fallback)->click();
+        return true;
+    }
+    default:
+        return false;
+    }
 }
 
 void setupWindow(QWidget *w, const QString &name)
@@ -72,11 +92,16 @@ void MessageWindow::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
+void MessageWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (!handleDialogKey(this, event, m_ok)) QWidget::keyPressEvent(event);
+}
+
 YesNoWindow::YesNoWindow(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setupWindow(this, QStringLiteral("Form11"));
     m_text = makeTextBox(this);
-    auto *yes = makeButton(QStringLiteral("Command1"), QStringLiteral("はい"), this);
+    auto *yes = m_yes = makeButton(QStringLiteral("Command1"), QStringLiteral("はい"), this);
     auto *no = makeButton(QStringLiteral("Command2"), QStringLiteral("いいえ"), this);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -93,6 +118,12 @@ YesNoWindow::YesNoWindow(QWidget *parent) : QWidget(parent, Qt::Window)
 void YesNoWindow::setText(const QString &text)
 {
     m_text->setPlainText(text);
+    m_yes->setFocus();
+}
+
+void YesNoWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (!handleDialogKey(this, event, m_yes)) QWidget::keyPressEvent(event);
 }
 
 QString YesNoWindow::text() const

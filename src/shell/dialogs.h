@@ -4,9 +4,10 @@
 #include <QDialog>
 #include <QWidget>
 
+class QKeyEvent;
+class QLabel;
 class QPlainTextEdit;
 class QPushButton;
-class QLabel;
 
 // Form10: one window; a new message replaces the text of the one on screen.
 class MessageWindow final : public QWidget {
@@ -22,6 +23,7 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QPlainTextEdit *m_text;
@@ -42,10 +44,12 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void answer(int value);
     QPlainTextEdit *m_text;
+    QPushButton *m_yes;
     bool m_answered = false;
 };
 
