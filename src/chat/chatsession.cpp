@@ -64,10 +64,11 @@ void ChatSession::open()
 
 void ChatSession::addLine(const QString &line)
 {
-    m_transcript.prepend(textcap::clip(line, textcap::kMaxChatLineChars) + plaintext::kCrLf);
+    const QString shown = textcap::clip(line, textcap::kMaxChatLineChars);
+    m_transcript.prepend(shown + plaintext::kCrLf);
     if (m_transcript.size() > textcap::kMaxKeptChars)
         textcap::trimOldest(m_transcript, textcap::kMaxKeptChars);
-    Q_EMIT lineAdded(textcap::clip(line, textcap::kMaxChatLineChars));
+    Q_EMIT lineAdded(shown);
 }
 
 QString ChatSession::sendLine(const QString &text)
