@@ -2,9 +2,11 @@
 """Draw the application icon: two overlapping speech bubbles, the back one
 blue with three "typing" dots, the front one orange with a smile.
 
-One list of shapes feeds both outputs, so resources/wez.svg and the 64x64
-resources/wez.png always show the same picture. The PNG is rasterised here
-with 4x4 supersampling and written with zlib + struct only.
+One list of shapes feeds every output, so resources/wez.svg, the 64x64
+resources/wez.png the program carries and the icon theme's sizes in
+resources/icons/ (wez-16.png ... wez-256.png, installed into hicolor) always
+show the same picture. The PNGs are rasterised here with 4x4 supersampling and
+written with zlib + struct only.
 
 Usage: scripts/make-icon.py [output-dir]   (default: resources/ beside scripts/)
 """
@@ -14,7 +16,8 @@ import struct
 import sys
 import zlib
 
-SIZE = 64
+SIZE = 64  # the drawing's own units; other sizes scale it
+THEME_SIZES = [16, 22, 24, 32, 48, 128, 256]  # 64 is wez.png itself
 BLUE = (52, 120, 198)
 ORANGE = (246, 166, 35)
 WHITE = (255, 255, 255)
@@ -129,17 +132,18 @@ def colour_at(px, py):
     return None
 
 
-def raster():
+def raster(size):
     n = 4
+    scale = SIZE / size
     rows = []
-    for y in range(SIZE):
+    for y in range(size):
         row = bytearray([0])  # filter type: none
-        for x in range(SIZE):
+        for x in range(size):
             acc = [0, 0, 0]
             hits = 0
             for sy in range(n):
                 for sx in range(n):
-                    c = colour_at(x + (sx + 0.5) / n, y + (sy + 0.5) / n)
+                    c = colour_at((x + (sx + 0.5) / n) * scale, (y + (sy + 0.5) / n) * scale)
                     if c:
                         hits += 1
                         for k in range(3):
@@ -153,12 +157,12 @@ def raster():
     return b"".join(rows)
 
 
-def png(pixels):
+def png(size, pixels):
     def chunk(kind, data):
         body = kind + data
         return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
 
-    ihdr = struct.pack(">IIBBBBB", SIZE, SIZE, 8, 6, 0, 0, 0)  # 8-bit RGBA
+    ihdr = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)  # 8-bit RGBA
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr)
             + chunk(b"IDAT", zlib.compress(pixels, 9)) + chunk(b"IEND", b""))
 
@@ -170,8 +174,13 @@ def main():
     with open(os.path.join(outdir, "wez.svg"), "w", encoding="utf-8", newline="\n") as f:
         f.write(svg())
     with open(os.path.join(outdir, "wez.png"), "wb") as f:
-        f.write(png(raster()))
-    print("wez.svg, wez.png (%dx%d)" % (SIZE, SIZE))
+        f.write(png(SIZE, raster(SIZE)))
+    os.makedirs(os.path.join(outdir, "icons"), exist_ok=True)
+    for size in THEME_SIZES:
+        with open(os.path.join(outdir, "icons", "wez-%d.png" % size), "wb") as f:
+            f.write(png(size, raster(size)))
+    print("wez.svg, wez.png (%dx%d), icons/wez-{%s}.png"
+          % (SIZE, SIZE, ",".join(str(s) for s in THEME_SIZES)))
 
 
 if __name__ == "__main__":
