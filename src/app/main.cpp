@@ -1,5 +1,6 @@
 #include "app/client.h"
 #include "shell/signalwatcher.h"
+#include "shell/version.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -8,10 +9,25 @@
 
 int main(int argc, char **argv)
 {
+    // --help and --version answer before the windowing system is opened, so they work without a
+    // display. Anything else (Qt's own -platform and the like included) is read after it.
+    QStringList raw;
+    for (int i = 0; i < argc; ++i)
+        raw << QString::fromLocal8Bit(argv[i]);
+    if (const Options early = Options::parse(raw); !early.message.isEmpty()) {
+        std::fputs(qPrintable(early.message), stdout);
+        return 0;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("wez"));
+    QApplication::setApplicationVersion(QStringLiteral(WEZ_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
     const Options options = Options::parse(QApplication::arguments());
+    if (!options.message.isEmpty()) {
+        std::fputs(qPrintable(options.message), stdout);
+        return 0;
+    }
     if (!options.error.isEmpty()) {
         std::fprintf(stderr, "%s\n", qPrintable(options.error));
         return 2;

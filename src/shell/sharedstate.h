@@ -1,6 +1,8 @@
 #pragma once
 // State shared by every part of the client, reset at start-up. Flags are 16-bit,
 // 1 set and 0 clear, because the files and the peers see them that way.
+#include "shell/version.h"
+
 #include <QElapsedTimer>
 #include <QString>
 
@@ -33,7 +35,8 @@ struct MailSettings {
 };
 
 inline const QString kDefaultServerAddress = QStringLiteral("127.0.0.1");
-inline const QString kVersionText = QStringLiteral("Wez ver 0.32 R1010");
+// Shown in captions and sent to peers after "con 100"; R1010 is the build number of this release.
+inline const QString kVersionText = QStringLiteral("Wez ver " WEZ_VERSION " R1010");
 
 struct SharedState {
     QString serverAddress = kDefaultServerAddress;
