@@ -4,7 +4,7 @@ DATA_DIR ?= $(HOME)/.local/share/wez
 NAME ?=
 FUZZ_SECONDS ?= 20
 
-.PHONY: deps build run test bench fuzz asan clean format screenshots
+.PHONY: deps build run test bench fuzz asan clean format screenshots package
 
 deps:
 	@scripts/install-deps
@@ -40,6 +40,12 @@ screenshots: deps
 	@cmake --build --preset $(PRESET) --target wez_screenshots
 	@QT_QPA_PLATFORM=$(SCREENSHOT_QPA) QT_LOGGING_RULES="qt.multimedia*=false" \
 		$(SCREENSHOT_RUN) $(BUILD_DIR)/tools/screenshots/wez_screenshots docs
+
+# The Debian package, build/wez_VERSION-1_ARCH.deb. Installed programs find their modules and
+# the unit its program under /usr, so the build is configured for that prefix.
+package: deps
+	@cmake --preset default -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+	@cmake --build --preset default --target package
 
 format:
 	@git ls-files -z --cached --others --exclude-standard '*.cpp' '*.h' | xargs -0 clang-format-14 -i
