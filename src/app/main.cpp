@@ -22,6 +22,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("wez"));
     QApplication::setApplicationVersion(QStringLiteral(WEZ_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral(WEZ_APP_ID));
     QApplication::setQuitOnLastWindowClosed(false);
     const Options options = Options::parse(QApplication::arguments());
     if (!options.message.isEmpty()) {
