@@ -22,10 +22,24 @@ qsizetype boxLength(const QTextDocument *document)
 
 NewestFirstText::NewestFirstText(QPlainTextEdit *box, qsizetype cap) : m_box(box), m_cap(cap) {}
 
+const QString &NewestFirstText::text() const
+{
+    if (!m_joinedValid) {
+        m_joined = m_pieces.join(QString());
+        m_joinedValid = true;
+    }
+    return m_joined;
+}
+
 void NewestFirstText::setText(const QString &text)
 {
-    m_text = text;
-    textcap::trimOldest(m_text, m_cap);
+    QString kept = text;
+    textcap::trimOldest(kept, m_cap);
+    m_size = kept.size();
+    m_pieces.clear();
+    if (!kept.isEmpty()) m_pieces.append(kept);
+    m_joined = kept;
+    m_joinedValid = true;
     showAll();
 }
 
@@ -35,7 +49,10 @@ void NewestFirstText::prepend(const QString &entry)
     // What went out at the bottom must not live on in the undo history.
     if (document->isUndoRedoEnabled()) document->setUndoRedoEnabled(false);
     const QString piece = entry + kCrLf;
-    m_text.prepend(piece);
+    m_pieces.prepend(piece);
+    m_size += piece.size();
+    m_joinedValid = false;
+    m_joined.clear();
     const QString shown = shownForm(piece);
     QTextCursor top(document);
     top.insertText(shown);
@@ -45,19 +62,16 @@ void NewestFirstText::prepend(const QString &entry)
 
 void NewestFirstText::trim()
 {
-    const qsizetype keep = textcap::fittingLength(m_text, m_cap);
-    if (keep == m_text.size()) return;
+    if (m_size <= m_cap) return;
+    const textcap::Dropped dropped = textcap::trimOldestPieces(m_pieces, m_size, m_cap);
     QTextDocument *document = m_box->document();
-    if (keep == 0 || boxLength(document) != m_shownLength) {
-        // The newest line alone is over the cap, or the box took the text
+    if (!dropped.whole || boxLength(document) != m_shownLength) {
+        // The newest entry alone is over the cap, or the box took the text
         // otherwise than counted: show the kept text anew.
-        textcap::trimOldest(m_text, m_cap);
         showAll();
         return;
     }
-    const QStringView dropped = QStringView(m_text).mid(keep);
-    const qsizetype droppedShown = dropped.size() - dropped.count(kCrLf);
-    m_text.truncate(keep);
+    const qsizetype droppedShown = dropped.text.size() - dropped.text.count(kCrLf);
     QTextCursor tail(document);
     tail.setPosition(int(m_shownLength - droppedShown));
     tail.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
@@ -67,6 +81,6 @@ void NewestFirstText::trim()
 
 void NewestFirstText::showAll()
 {
-    m_box->setPlainText(shownForm(m_text));
+    m_box->setPlainText(shownForm(text()));
     m_shownLength = boxLength(m_box->document());
 }
