@@ -101,13 +101,15 @@ bool roundTrips()
     ChatBoardWindow *wa = windows(*a).chatWindow();
     ChatBoardWindow *wb = windows(*b).chatWindow();
 
+    // B types its answer once the line is through B's hands, as a user would after it showed.
     QObject::connect(&windows(*b).link(), &PeerLink::messageReceived, b.get(), [&](const peer::Message &m) {
         if (m.head == QLatin1String("con 900"))
-            QTimer::singleShot(0, b.get(), [&] { send(wb, QStringLiteral("pong")); });
+            QMetaObject::invokeMethod(
+                b.get(), [&] { send(wb, QStringLiteral("pong")); }, Qt::QueuedConnection);
     });
     QEventLoop loop;
     QObject::connect(&windows(*a).link(), &PeerLink::messageReceived, &loop, [&](const peer::Message &m) {
-        if (m.head == QLatin1String("con 900")) QTimer::singleShot(0, &loop, &QEventLoop::quit);
+        if (m.head == QLatin1String("con 900")) loop.quit();
     });
     RawPingPong raw;
     if (!raw.start()) return false;

@@ -14,6 +14,30 @@ QString shownForm(QString text)
     return text.replace(kCrLf, QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
 }
 
+// A new entry as the box takes it: its newest line a paragraph of its own, as
+// the next entry going in above splits it; the lines under it grouped a few
+// to a paragraph, line separators inside. Many lines at once then cost the
+// box few paragraphs, and letting the oldest go never re-lays out many lines.
+constexpr int kLinesPerParagraph = 16;
+
+QString shownEntry(const QString &piece)
+{
+    QString out;
+    out.reserve(piece.size());
+    int lines = -1; // the newest line ends its paragraph at once
+    for (qsizetype i = 0; i < piece.size(); ++i) {
+        const QChar c = piece.at(i);
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n')) {
+            out += c;
+            continue;
+        }
+        if (c == QLatin1Char('\r') && i + 1 < piece.size() && piece.at(i + 1) == QLatin1Char('\n')) ++i;
+        const bool paragraph = ++lines % kLinesPerParagraph == 0 || i + 1 == piece.size();
+        out += paragraph ? QChar(QLatin1Char('\n')) : QChar(QChar::LineSeparator);
+    }
+    return out;
+}
+
 qsizetype boxLength(const QTextDocument *document)
 {
     return document->characterCount() - 1;
@@ -53,7 +77,7 @@ void NewestFirstText::prepend(const QString &entry)
     m_size += piece.size();
     m_joinedValid = false;
     m_joined.clear();
-    const QString shown = shownForm(piece);
+    const QString shown = shownEntry(piece);
     QTextCursor top(document);
     top.insertText(shown);
     m_shownLength += shown.size();

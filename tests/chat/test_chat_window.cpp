@@ -148,6 +148,8 @@ private Q_SLOTS:
         QVERIFY(waitFor([&] { return display->toPlainText().startsWith(QStringLiteral("l4\n")); }));
         QCOMPARE(display->toPlainText(), QStringLiteral("l4\nl3\nl2\nl1\nl0\nfirst\n"));
         QCOMPARE(changes.count(), 1);
+        // The newest line stays a paragraph of its own at the top, as the next frame's lines go above it.
+        QCOMPARE(display->document()->firstBlock().text(), QStringLiteral("l4"));
         QCOMPARE(chat()->displayText(), session.transcript());
         QCOMPARE(session.lines().size(), 6);
     }
