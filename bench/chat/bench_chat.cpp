@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <ctime>
 
 using namespace testsupport;
 using namespace clienttest;
@@ -47,6 +48,15 @@ void showAndPaint(ChatBoardWindow *w)
     w->paintNow();
 }
 
+// CPU time of the whole process: both ends of a round trip run here, so
+// this counts the work of a round trip whatever else the machine runs.
+double cpuUs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e6 + double(t.tv_nsec) / 1e3;
+}
+
 class RawPingPong {
 public:
     bool start()
@@ -67,15 +77,17 @@ public:
         });
         return true;
     }
-    // Microseconds a round trip.
-    double round()
+    // Microseconds a round trip; `cpu` gets the CPU time of one.
+    double round(double &cpu)
     {
         QElapsedTimer t;
+        const double cpu0 = cpuUs();
         t.start();
         for (int i = 0; i < kTrips; ++i) {
             m_client.write(m_ping);
             m_loop.exec();
         }
+        cpu = (cpuUs() - cpu0) / kTrips;
         return double(t.nsecsElapsed()) / 1e3 / kTrips;
     }
 
@@ -113,11 +125,14 @@ bool roundTrips()
     });
     RawPingPong raw;
     if (!raw.start()) return false;
-    bench::Rounds chat, reference;
+    bench::Rounds chat, reference, chatCpu, referenceCpu;
     for (int r = 0; r < kRounds; ++r) {
-        reference.add(raw.round());
+        double cpu = 0;
+        reference.add(raw.round(cpu));
+        referenceCpu.add(cpu);
         const int before = int(a->parts().chat.lines().size());
         QElapsedTimer t;
+        const double cpu0 = cpuUs();
         t.start();
         for (int i = 0; i < kTrips; ++i) {
             send(wa, QStringLiteral("ping"));
@@ -126,11 +141,13 @@ bool roundTrips()
         showAndPaint(wa);
         showAndPaint(wb);
         chat.add(double(t.nsecsElapsed()) / 1e3 / kTrips);
+        chatCpu.add((cpuUs() - cpu0) / kTrips);
         if (a->parts().chat.lines().size() != before + 2 * kTrips ||
             !wa->displayText().startsWith(QStringLiteral("B> pong\r\nA> ping\r\n")))
             return false;
     }
     bench::report("chat-roundtrip", chat, reference, "us");
+    bench::report("chat-roundtrip-cpu", chatCpu, referenceCpu, "us");
     return true;
 }
 
