@@ -53,7 +53,10 @@ void ChatSession::open()
 {
     SharedState &s = m_core.state();
     // The window of a chat that was hung up but not yet finished serves the new one.
-    if (!m_active) m_transcript.clear();
+    if (!m_active) {
+        m_lines.clear();
+        m_size = 0;
+    }
     m_active = true;
     m_hangUpWait.stop();
     s.setOpen(WindowNumber::ChatWindow, true);
@@ -65,10 +68,15 @@ void ChatSession::open()
 void ChatSession::addLine(const QString &line)
 {
     const QString shown = textcap::clip(line, textcap::kMaxChatLineChars);
-    m_transcript.prepend(shown + plaintext::kCrLf);
-    if (m_transcript.size() > textcap::kMaxKeptChars)
-        textcap::trimOldest(m_transcript, textcap::kMaxKeptChars);
+    m_lines.prepend(shown + plaintext::kCrLf);
+    m_size += m_lines.first().size();
+    if (m_size > textcap::kMaxKeptChars) textcap::trimOldestPieces(m_lines, m_size, textcap::kMaxKeptChars);
     Q_EMIT lineAdded(shown);
+}
+
+QString ChatSession::transcript() const
+{
+    return m_lines.join(QString());
 }
 
 QString ChatSession::sendLine(const QString &text)
@@ -117,7 +125,7 @@ void ChatSession::hangUp()
     s.quietClose = 1;
     const QDateTime now = m_core.desktop().now();
     const QString entry =
-        chat::chatLogEntry(plaintext::systemDate(now), plaintext::systemTime(now), m_transcript);
+        chat::chatLogEntry(plaintext::systemDate(now), plaintext::systemTime(now), transcript());
     plaintext::appendToFile(m_core.path(QStringLiteral("wezchat.log")), cp932::encode(entry));
     m_hangingUp = false;
     if (m_active) m_hangUpWait.start();

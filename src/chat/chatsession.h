@@ -5,6 +5,7 @@
 // chat log. It lives as long as the client; the chat window shows it.
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 class ClientCore;
@@ -30,7 +31,9 @@ public:
     // From the chat's start until it finished: its window is loaded.
     bool isActive() const { return m_active; }
     // Lines, each ended by CR LF, newest first, at most textcap::kMaxKeptChars.
-    const QString &transcript() const { return m_transcript; }
+    QString transcript() const;
+    // The same lines one by one, each with its CR LF.
+    const QStringList &lines() const { return m_lines; }
     // Puts a line on top of the transcript, cut to the line cap.
     void addLine(const QString &line);
 
@@ -80,7 +83,9 @@ private:
     ClientCore &m_core;
     PeerLink &m_link;
     whiteboard::WhiteboardSession &m_board;
-    QString m_transcript;
+    // A line costs its own length: no copy of the history per line.
+    QStringList m_lines;
+    qsizetype m_size = 0;
     QTimer m_hangUpWait;
     bool m_active = false;
     bool m_hangingUp = false;

@@ -11,22 +11,49 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPlainTextEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyleOption>
 #include <QTimer>
 
 namespace {
 constexpr int kTwips = 15;
 const QString kDisplayFont = QStringLiteral("ＭＳ Ｐゴシック");
 
+constexpr int kFrameMs = 16;
+
 QString fromSelection(QString text)
 {
-    return text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    return text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"))
+        .replace(QChar::LineSeparator, QStringLiteral("\r\n"));
 }
+
+// The input line's frame as one plain rectangle: the style's rounded,
+// antialiased one cost more than the rest of a chat line's round trip.
+class PlainFrameStyle final : public QProxyStyle {
+public:
+    void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
+                       const QWidget *widget) const override
+    {
+        if (element != PE_PanelLineEdit && element != PE_FrameLineEdit) {
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+            return;
+        }
+        const QPalette &palette = option->palette;
+        const QRect r = option->rect.adjusted(0, 0, -1, -1);
+        if (element == PE_PanelLineEdit) painter->fillRect(option->rect, palette.brush(QPalette::Base));
+        const bool focused = option->state & State_HasFocus;
+        painter->setPen(focused ? palette.color(QPalette::Highlight) : palette.color(QPalette::Mid));
+        painter->drawRect(r);
+    }
+};
 } // namespace
 
 ChatBoardWindow::ChatBoardWindow(ClientCore &core, ChatSession &session,
@@ -59,6 +86,9 @@ ChatBoardWindow::ChatBoardWindow(ClientCore &core, ChatSession &session,
     m_text2->setFont(inputFont);
     m_text2->setGeometry(0, 2160 / kTwips, 4575 / kTwips, 390 / kTwips);
     m_text2->setMaxLength(kMaxInputChars);
+    auto *inputStyle = new PlainFrameStyle;
+    inputStyle->setParent(m_text2);
+    m_text2->setStyle(inputStyle);
 
     const char *captions[] = {"送信", "ホワイトボード", "接続を切る"};
     int buttonLeft = 0;
@@ -100,7 +130,15 @@ ChatBoardWindow::ChatBoardWindow(ClientCore &core, ChatSession &session,
     connect(m_buttons[1], &QPushButton::clicked, this, &ChatBoardWindow::openWhiteboard);
     connect(m_buttons[2], &QPushButton::clicked, this, &ChatBoardWindow::endChat);
 
-    connect(&m_session, &ChatSession::lineAdded, this, &ChatBoardWindow::showLine);
+    m_frame = new QTimer(this);
+    m_frame->setSingleShot(true);
+    connect(m_frame, &QTimer::timeout, this, &ChatBoardWindow::showPendingLines);
+    connect(&m_session, &ChatSession::lineAdded, this, &ChatBoardWindow::queueLine);
+    m_paintFrame = new QTimer(this);
+    m_paintFrame->setSingleShot(true);
+    connect(m_paintFrame, &QTimer::timeout, this, [this] {
+        QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+    });
     connect(&m_session, &ChatSession::hangingUp, this, &ChatBoardWindow::onHangingUp);
     // A window still loaded from the last chat serves the next one with its commands back.
     connect(&m_session, &ChatSession::opened, this, [this] {
@@ -170,8 +208,9 @@ QAction *ChatBoardWindow::feelingAction(int index) const
     return m_feelings.value(index);
 }
 
-QString ChatBoardWindow::displayText() const
+QString ChatBoardWindow::displayText()
 {
+    showPendingLines();
     return m_display->text();
 }
 
@@ -227,14 +266,52 @@ void ChatBoardWindow::openWhiteboard()
     m_session.startWhiteboard();
 }
 
-void ChatBoardWindow::showLine(const QString &line)
+void ChatBoardWindow::queueLine(const QString &line)
 {
+    m_pendingLines.append(line);
+    if (m_frame->isActive()) return;
+    // A line after a quiet spell shows at once; the ones right behind it wait for the next frame.
+    const qint64 since = m_sinceShown.isValid() ? m_sinceShown.elapsed() : kFrameMs;
+    m_frame->start(int(std::max<qint64>(0, kFrameMs - since)));
+}
+
+void ChatBoardWindow::showPendingLines()
+{
+    m_frame->stop();
+    if (m_pendingLines.isEmpty()) return;
+    QString lines;
+    for (auto it = m_pendingLines.crbegin(); it != m_pendingLines.crend(); ++it) {
+        if (!lines.isEmpty()) lines += plaintext::kCrLf;
+        lines += *it;
+    }
+    m_pendingLines.clear();
+    m_sinceShown.start();
     // At the top the new line shows; scrolled down, the lines in view stay in view.
     QScrollBar *bar = m_text1->verticalScrollBar();
     const bool atTop = bar->value() == bar->minimum();
     const int fromBottom = bar->maximum() - bar->value();
-    m_display->prepend(line);
+    m_display->prepend(lines);
     bar->setValue(atTop ? bar->minimum() : bar->maximum() - fromBottom);
+}
+
+bool ChatBoardWindow::event(QEvent *event)
+{
+    if (event->type() != QEvent::UpdateRequest) return QMainWindow::event(event);
+    // What is to be painted stays marked; the held-back request paints it at the frame.
+    const qint64 since = m_sincePainted.isValid() ? m_sincePainted.elapsed() : kFrameMs;
+    if (since < kFrameMs) {
+        if (!m_paintFrame->isActive()) m_paintFrame->start(int(kFrameMs - since));
+        return true;
+    }
+    m_paintFrame->stop();
+    m_sincePainted.start();
+    return QMainWindow::event(event);
+}
+
+void ChatBoardWindow::paintNow()
+{
+    m_sincePainted.invalidate();
+    repaint();
 }
 
 void ChatBoardWindow::endChat()

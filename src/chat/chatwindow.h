@@ -1,6 +1,7 @@
 #pragma once
 // Form3, "Wez Chat Board": the conversation with one partner, newest line
 // first, the input line, the whiteboard and end buttons and the menus.
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
@@ -34,7 +35,12 @@ public:
     ~ChatBoardWindow() override;
 
     // The transcript as shown: lines, each ended by CR LF, newest first.
-    QString displayText() const;
+    // Lines still waiting for the next frame are shown first.
+    QString displayText();
+    // Puts the lines that came since the last frame on the display now.
+    void showPendingLines();
+    // Paints what changed now, without waiting for the next frame.
+    void paintNow();
     int displayFontSize() const;
     void setDisplayFontSize(int size);
     // Runs the closing steps (unless they already ran) and deletes the window.
@@ -57,6 +63,7 @@ Q_SIGNALS:
     void unloading();
 
 protected:
+    bool event(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -66,7 +73,7 @@ private:
     void sendLine();
     void sendFeeling(int index);
     void openWhiteboard();
-    void showLine(const QString &line);
+    void queueLine(const QString &line);
     void endChat();
     void hangUp();
     void onHangingUp();
@@ -88,6 +95,15 @@ private:
     QPushButton *m_buttons[3];
     QLabel *m_label1;
     QTimer *m_timer2;
+    // Lines come faster than a screen shows them: the display takes them
+    // once a frame, oldest first here.
+    QStringList m_pendingLines;
+    QTimer *m_frame;
+    QElapsedTimer m_sinceShown;
+    // The window paints at most once a frame: a chat brings lines and input
+    // changes much faster than a screen shows them.
+    QTimer *m_paintFrame;
+    QElapsedTimer m_sincePainted;
     QMenu *m_menuFile = nullptr;
     QHash<QString, QAction *> m_actions;
     QList<QAction *> m_feelings;

@@ -34,7 +34,11 @@ ServerClient::ServerClient(ClientCore &core, QObject *parent) : QObject(parent),
         if (m_purpose != Purpose::None && m_purpose != Purpose::SignOff) m_limit.start(m_waitMs);
     });
 
-    connect(m_link, &ServerLink::memberEntry, this, &ServerClient::memberEntry);
+    connect(m_link, &ServerLink::memberEntry, this, [this](const QString &entry) {
+        if (m_members.size() >= kMaxMembers) return;
+        m_members.append(entry);
+        Q_EMIT memberEntry(entry);
+    });
     connect(m_link, &ServerLink::listEnded, this, &ServerClient::reloadUsable);
     connect(m_link, &ServerLink::ownAddress, this, [this](const QString &address) {
         m_addressShown = true;
@@ -93,6 +97,9 @@ void ServerClient::begin(Purpose purpose)
 
 void ServerClient::connectToServer()
 {
+    // Each list starts empty, whether a window opens or reloads.
+    m_members.clear();
+    Q_EMIT membersCleared();
     m_core.state().quietClose = 0;
     begin(Purpose::List);
 }

@@ -7,6 +7,7 @@
 #include "server/serverdialogue.h"
 
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 
 class ClientCore;
@@ -36,6 +37,12 @@ public:
     explicit ServerClient(ClientCore &core, QObject *parent = nullptr);
     ~ServerClient() override;
 
+    // Beyond this many members the list stops growing; the exchange still runs to its end.
+    static constexpr int kMaxMembers = 100000;
+    // The raw entries of the current member list as received, in order: what
+    // the member list shows, and where it reads a member's address.
+    const QStringList &members() const { return m_members; }
+
     enum class Purpose { None, List, Address, SignOff };
     Purpose purpose() const { return m_purpose; }
 
@@ -47,7 +54,10 @@ public:
     void setWaitLimit(int ms) { m_waitMs = ms; }
 
 Q_SIGNALS:
+    // An entry was put at the end of members().
     void memberEntry(const QString &entry);
+    // members() was emptied: a new list begins.
+    void membersCleared();
     // The list exchange is over (complete, failed or replaced): reload may be pressed again.
     void reloadUsable();
 
@@ -64,6 +74,7 @@ private:
 
     ClientCore &m_core;
     DialogueFlags m_flags;
+    QStringList m_members;
     ServerLink *m_link = nullptr;
     Purpose m_purpose = Purpose::None;
     QTimer m_limit;

@@ -23,10 +23,7 @@ ServerWindows::ServerWindows(ClientCore &core, ServerClient &server, PeerLink &l
     connect(entrance.menuItem(QStringLiteral("menuProxy")), &QAction::triggered, this,
             &ServerWindows::openProxyWindow);
 
-    // Entries or the end of a list that come after the window closed are dropped.
-    connect(&m_server, &ServerClient::memberEntry, this, [this](const QString &entry) {
-        if (m_memberList) m_memberList->addEntry(entry);
-    });
+    // The end of a list that comes after the window closed is dropped.
     connect(&m_server, &ServerClient::reloadUsable, this, [this] {
         if (m_memberList) m_memberList->enableReload();
     });
@@ -71,7 +68,7 @@ void ServerWindows::registerCommand()
         hooks.connectToServer = [this] { m_server.connectToServer(); };
         hooks.chatWithMember = [this](const QString &a) { m_link.callMember(a); };
         hooks.postToMember = [this](const QString &a) { m_link.postToMember(a); };
-        m_memberList = new MemberListWindow(core, std::move(hooks));
+        m_memberList = new MemberListWindow(core, m_server, std::move(hooks));
         m_registry.add(WindowNumber::MemberListWindow, m_memberList);
         m_memberList->load();
     }

@@ -3,10 +3,12 @@
 // chat display, the received posts, the advertisement page. It keeps at most
 // `cap` characters, letting the oldest whole lines go, and holds the text with
 // CR LF line ends as it goes into the logs; the box shows it with plain line
-// breaks. A new entry costs its own length, not the length of what is kept.
+// breaks. A new entry costs its own length, not the length of what is kept:
+// the text is held as pieces, newest first, and joined only when asked for.
 #include "shell/textcap.h"
 
 #include <QString>
+#include <QStringList>
 
 class QPlainTextEdit;
 
@@ -19,7 +21,8 @@ public:
     void setText(const QString &text);
     // `entry`, CR LF, then the text kept so far.
     void prepend(const QString &entry);
-    const QString &text() const { return m_text; }
+    const QString &text() const;
+    qsizetype size() const { return m_size; }
 
 private:
     void trim();
@@ -27,6 +30,9 @@ private:
 
     QPlainTextEdit *m_box;
     qsizetype m_cap;
-    QString m_text;
+    QStringList m_pieces; // newest first; all but the last end with CR LF
+    qsizetype m_size = 0;
+    mutable QString m_joined;
+    mutable bool m_joinedValid = true;
     qsizetype m_shownLength = 0; // characters of the box, as this text shows them
 };

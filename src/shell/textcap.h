@@ -4,6 +4,7 @@
 // top (newest first) lets its oldest lines go once it holds about a million
 // characters. What a box keeps is also all its log can get.
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 namespace textcap {
@@ -32,5 +33,16 @@ qsizetype fittingLength(QStringView text, qsizetype max);
 // Cuts a newest-first `text` to at most `max` characters: the oldest whole
 // lines go; a newest line that alone is longer is cut with the mark.
 void trimOldest(QString &text, qsizetype max);
+
+// The same cut for a newest-first text held as pieces, newest first, whose
+// concatenation is the text and whose `size` is the text's length: every
+// piece but the last ends with CR LF. Only the oldest pieces are touched, so
+// a cut costs what it drops. Returns what went, in the text's order; `whole`
+// is false when the newest piece itself had to be cut.
+struct Dropped {
+    QString text;
+    bool whole = true;
+};
+Dropped trimOldestPieces(QStringList &pieces, qsizetype &size, qsizetype max);
 
 } // namespace textcap

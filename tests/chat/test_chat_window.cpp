@@ -14,6 +14,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTextBlock>
+#include <QTextDocument>
 
 using namespace testsupport;
 using namespace clienttest;
@@ -70,6 +71,7 @@ private Q_SLOTS:
     {
         m_client->parts().chat.addLine(QStringLiteral("first"));
         m_client->parts().chat.addLine(QStringLiteral("second"));
+        chat()->showPendingLines();
         auto *display = child<QPlainTextEdit>(chat(), "Text1");
         auto *input = child<QLineEdit>(chat(), "Text2");
         input->setText(QStringLiteral("typed text"));
@@ -121,14 +123,35 @@ private Q_SLOTS:
             session.addLine(QStringLiteral("line %1").arg(i));
         QScrollBar *bar = display->verticalScrollBar();
         QCOMPARE(bar->value(), 0);
+        chat()->showPendingLines();
         // At the top, the newest line is what shows first.
         session.addLine(QStringLiteral("newest"));
+        chat()->showPendingLines();
         QCOMPARE(display->cursorForPosition(QPoint(2, 2)).block().text(), QStringLiteral("newest"));
         // Scrolled down, a new line arrives out of view and the view stays where it was.
         bar->setValue(bar->maximum() / 2);
         const QString inView = display->cursorForPosition(QPoint(2, 2)).block().text();
         session.addLine(QStringLiteral("later"));
+        chat()->showPendingLines();
         QCOMPARE(display->cursorForPosition(QPoint(2, 2)).block().text(), inView);
+    }
+
+    void linesOfOneFrameGoInTogether()
+    {
+        auto *display = child<QPlainTextEdit>(chat(), "Text1");
+        ChatSession &session = m_client->parts().chat;
+        session.addLine(QStringLiteral("first"));
+        QVERIFY(waitFor([&] { return display->toPlainText() == QStringLiteral("first\n"); }));
+        QSignalSpy changes(display->document(), &QTextDocument::contentsChange);
+        for (int i = 0; i < 5; ++i)
+            session.addLine(QStringLiteral("l%1").arg(i));
+        QVERIFY(waitFor([&] { return display->toPlainText().startsWith(QStringLiteral("l4\n")); }));
+        QCOMPARE(display->toPlainText(), QStringLiteral("l4\nl3\nl2\nl1\nl0\nfirst\n"));
+        QCOMPARE(changes.count(), 1);
+        // The newest line stays a paragraph of its own at the top, as the next frame's lines go above it.
+        QCOMPARE(display->document()->firstBlock().text(), QStringLiteral("l4"));
+        QCOMPARE(chat()->displayText(), session.transcript());
+        QCOMPARE(session.lines().size(), 6);
     }
 
     void ownLinesFitWhatAPartnerShows()

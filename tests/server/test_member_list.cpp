@@ -12,8 +12,11 @@
 #include "server/serverwindows.h"
 #include "shell/socket/cp932.h"
 
+#include <QGuiApplication>
 #include <QLabel>
+#include <QListView>
 #include <QListWidget>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTcpServer>
 
@@ -55,15 +58,21 @@ std::unique_ptr<Client> startAt(const QString &dir, int address, const QString &
     return c;
 }
 
+QModelIndex selectRow(Client &c, int row)
+{
+    auto *list = child<QListView>(memberList(c), "List2");
+    const QModelIndex index = list->model()->index(row, 0);
+    list->setCurrentIndex(index);
+    return index;
+}
+
 // Selects the member whose entry begins with `address` in c's list.
 bool selectMember(Client &c, const QString &address)
 {
-    MemberList *w = memberList(c);
-    auto *list = child<QListWidget>(w, "List2");
-    const QStringList entries = w->entries();
+    const QStringList entries = memberList(c)->entries();
     for (int i = 0; i < entries.size(); ++i) {
         if (entries[i].startsWith(address + QLatin1Char(','))) {
-            list->setCurrentRow(i);
+            selectRow(c, i);
             return true;
         }
     }
@@ -111,6 +120,11 @@ private Q_SLOTS:
         click(a->entranceWindow(), "Command1");
         QVERIFY(memberList(*a));
         QVERIFY(!a->entranceWindow()->button(1)->isEnabled());
+        // Never placed before: it opens in the middle of the screen, with the legend of its marks.
+        const QPoint middle = QGuiApplication::primaryScreen()->availableGeometry().center();
+        // (Before its first showing the window's frame is not known: a few pixels either way.)
+        QVERIFY((memberList(*a)->frameGeometry().center() - middle).manhattanLength() < 40);
+        QCOMPARE(child<QLabel>(memberList(*a), "Legend")->text(), MemberList::kLegend);
         QVERIFY(waitFor([&] { return lines(*a) == QStringList{lineA}; }));
         // The end of the list ("SRV 540") may come in a later read than the last entry.
         QVERIFY(waitFor([&] { return a->core().state().quietClose == 1; }));
@@ -151,10 +165,17 @@ private Q_SLOTS:
         QCOMPARE(a->core().entrance().postTarget(), addrB);
         QVERIFY(a->core().state().isOpen(MessagePostWindow));
 
-        // Chat with a member: the call reaches the other client and closes the post window.
+        // A double-click on a member chats with it: the call reaches the other
+        // client and closes the post window.
         QString asked;
         onQuestion(*b, answerYes, &asked);
-        click(memberList(*a), "Command1");
+        QVERIFY(selectMember(*a, addrB));
+        auto *listA = child<QListView>(memberList(*a), "List2");
+        const QRect row = listA->visualRect(listA->currentIndex());
+        QVERIFY(row.isValid());
+        // As a mouse does it: a click, then the second press that makes it double.
+        QTest::mouseClick(listA->viewport(), Qt::LeftButton, {}, row.center());
+        QTest::mouseDClick(listA->viewport(), Qt::LeftButton, {}, row.center());
         QVERIFY(!a->core().state().isOpen(MessagePostWindow));
         QVERIFY(waitFor(
             [&] { return a->core().state().isOpen(ChatWindow) && b->core().state().isOpen(ChatWindow); }));
@@ -209,7 +230,7 @@ private Q_SLOTS:
         QVERIFY(readExactly(*s, "SRV 140"));
         sendRaw(*s, "SRV 530nocomma");
         QVERIFY(readExactly(*s, "SRV 140"));
-        QCOMPARE(lines(*c), (QStringList{u("○甲 / a,b"), u("nocomma / ")}));
+        QVERIFY(waitFor([&] { return lines(*c) == QStringList{u("○甲 / a,b"), u("nocomma / ")}; }));
 
         // Unknown messages are shown and otherwise ignored.
         sendRaw(*s, sjis("SRV 999言葉"));
@@ -217,7 +238,7 @@ private Q_SLOTS:
 
         // A line without an address: chat and post do nothing.
         QVERIFY(waitFor([&] { return child<QPushButton>(memberList(*c), "Command1")->isEnabled(); }));
-        child<QListWidget>(memberList(*c), "List2")->setCurrentRow(1);
+        selectRow(*c, 1);
         click(memberList(*c), "Command1");
         click(memberList(*c), "Command3");
         QCOMPARE(c->core().winsock1().state(), int(Endpoint::Listening));
@@ -236,6 +257,50 @@ private Q_SLOTS:
         sendRaw(*s, "SRV 71010.9.8.7");
         QVERIFY(waitFor([&] { return c->core().entrance().addressText() == QStringLiteral("10.9.8.7"); }));
         QVERIFY(closedByPeer(*s));
+    }
+
+    void longListComesInBatchesAndReloadEmptiesIt()
+    {
+        QTcpServer script;
+        QVERIFY(script.listen(loopback(14), 1203));
+        QTemporaryDir dir;
+        auto c = startAt(dir.path(), 15, u("九郎"), u("ども"), loopback(14));
+        click(c->entranceWindow(), "Command1");
+        QVERIFY(script.waitForNewConnection(5000));
+        std::unique_ptr<QTcpSocket> s(script.nextPendingConnection());
+        auto *list = child<QListView>(memberList(*c), "List2");
+        QSignalSpy batches(list->model(), &QAbstractItemModel::rowsInserted);
+        sendRaw(*s, "SRV 099");
+        QVERIFY(readExactly(*s, "SRV 100"));
+        // The server answers each request at once: the whole list in one go, as a busy server sends it.
+        QStringList raw, shown;
+        constexpr int kCount = 1500;
+        for (int i = 0; i < kCount; ++i) {
+            raw << QStringLiteral("10.0.%1.%2,○n%3,c%3").arg(i / 250).arg(i % 250).arg(i);
+            shown << u("○n%1 / c%1").arg(i);
+        }
+        int sent = 0;
+        connect(s.get(), &QTcpSocket::readyRead, this, [&] {
+            s->readAll();
+            if (sent < kCount)
+                sendRaw(*s, cp932::encode(QStringLiteral("SRV 530") + raw.at(sent++)));
+            else
+                sendRaw(*s, "SRV 540");
+        });
+        sendRaw(*s, cp932::encode(QStringLiteral("SRV 530") + raw.at(sent++)));
+        QVERIFY(
+            waitFor([&] { return lines(*c).size() == kCount && c->core().state().quietClose == 1; }, 20000));
+        QCOMPARE(lines(*c), shown);
+        QCOMPARE(memberList(*c)->entries(), raw);
+        // Rows go in by the frame, not one by one.
+        QVERIFY2(batches.count() < kCount / 4, qPrintable(QString::number(batches.count())));
+
+        // Reload empties the list at once; the next exchange fills it anew.
+        QVERIFY(waitFor([&] { return child<QPushButton>(memberList(*c), "Command4")->isEnabled(); }));
+        selectRow(*c, 3);
+        click(memberList(*c), "Command4");
+        QCOMPARE(lines(*c), QStringList{});
+        QCOMPARE(list->selectionModel()->selectedIndexes().size(), 0);
     }
 
     void silentServerGivesUpOnce()

@@ -6,6 +6,7 @@
 #include "shell/sharedstate.h"
 #include "shell/textcap.h"
 
+#include <QDebug>
 #include <QPlainTextEdit>
 #include <QTest>
 
@@ -60,6 +61,46 @@ private Q_SLOTS:
         trimOldest(text, cap);
         QCOMPARE(text, kept);
         QVERIFY(text.size() <= cap);
+    }
+
+    void piecesAreCutAsTheWholeText()
+    {
+        // Pieces as a box gets them: several lines in one, odd line ends, an
+        // unended text underneath; every cut must be the one of the joined text.
+        const QStringList parts{QStringLiteral("ab"),   QStringLiteral("\r\n"), QStringLiteral("c"),
+                                QStringLiteral("\r"),   QStringLiteral("\n"),   QStringLiteral("defgh"),
+                                QString(9, QChar(u'x'))};
+        quint32 seed = 7;
+        auto next = [&](quint32 n) {
+            seed = seed * 1103515245u + 12345u;
+            return (seed >> 16) % n;
+        };
+        for (int round = 0; round < 3000; ++round) {
+            QStringList pieces;
+            const int count = 1 + int(next(5));
+            for (int i = 0; i < count; ++i) {
+                QString piece;
+                for (quint32 k = next(5); k > 0; --k)
+                    piece += parts.at(int(next(quint32(parts.size()))));
+                const bool unended = i == count - 1 && next(2) == 0;
+                pieces << (unended ? piece : piece + kCrLf);
+            }
+            const QString all = pieces.join(QString());
+            qsizetype size = all.size();
+            const qsizetype cap = qsizetype(next(quint32(all.size() + 3)));
+            QString expected = all;
+            trimOldest(expected, cap);
+            const QStringList before = pieces;
+            const Dropped dropped = trimOldestPieces(pieces, size, cap);
+            const QString kept = pieces.join(QString());
+            if (kept != expected) qWarning() << before << cap;
+            QCOMPARE(kept, expected);
+            QCOMPARE(size, kept.size());
+            if (dropped.whole)
+                QCOMPARE(kept + dropped.text, all);
+            else
+                QCOMPARE(dropped.text, all);
+        }
     }
 
     void boxFollowsTheKeptText()
