@@ -18,6 +18,35 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+// Start-up timing for the benchmark: says "shown" at the first event-loop pass
+// after the entrance window's first paint, then shuts the client down.
+class FirstPaintReport final : public QObject {
+public:
+    explicit FirstPaintReport(Client &client) : QObject(&client), m_client(client) {}
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, &m_client, [this] {
+                std::printf("shown\n");
+                std::fflush(stdout);
+                m_client.shutdown();
+            });
+        }
+        return false;
+    }
+
+private:
+    Client &m_client;
+};
+
+} // namespace
 
 Client::Client(const Options &options, QObject *parent)
     : QObject(parent), m_dataDir(options.dataDir),
@@ -73,6 +102,8 @@ Client::StartResult Client::start()
     m_entrance->adjustSize();
     if (m_loadResult != ClientCore::LoadResult::FirstStart)
         placement::moveTo(m_entrance, core().state().entrancePosition);
+    if (qEnvironmentVariableIsSet("WEZ_EXIT_WHEN_SHOWN"))
+        m_entrance->installEventFilter(new FirstPaintReport(*this));
     m_entrance->show();
     m_entrance->focusIpBox();
     if (m_loadResult == ClientCore::LoadResult::FirstStart)

@@ -2,7 +2,6 @@
 #include "shell/signalwatcher.h"
 
 #include <QApplication>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -21,13 +20,6 @@ int main(int argc, char **argv)
     SignalWatcher signals;
     QObject::connect(&signals, &SignalWatcher::terminationRequested, &client, &Client::shutdown);
     if (client.start() == Client::StartResult::AlreadyRunning) return 0;
-    // Start-up timing for the benchmark: say when the entrance window is on screen, then leave.
-    if (qEnvironmentVariableIsSet("WEZ_EXIT_WHEN_SHOWN"))
-        QTimer::singleShot(0, &app, [&client] {
-            std::printf("shown\n");
-            std::fflush(stdout);
-            client.shutdown();
-        });
     QObject::connect(&client, &Client::finished, &app, &QApplication::quit, Qt::QueuedConnection);
     return app.exec();
 }
