@@ -1,5 +1,6 @@
 #include "shell/animationwidget.h"
 
+#include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPaintEvent>
 #include <QPainter>
@@ -20,18 +21,18 @@ struct Balloon {
 const Balloon kBalloons[2] = {{0.75, QColor(0x2f, 0x6f, 0xc8), "やあ"},
                               {0.7, QColor(0xf0, 0x8a, 0x24), "Hi!"}};
 
-QPixmap canvas(QSizeF size, qreal dpr)
+QImage canvas(QSizeF size, qreal dpr)
 {
-    QPixmap p((size * dpr).toSize());
-    p.setDevicePixelRatio(dpr);
-    p.fill(Qt::transparent);
-    return p;
+    QImage image((size * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(dpr);
+    image.fill(Qt::transparent);
+    return image;
 }
 
 // A balloon of width `w` with its body's top left at (kMargin, kMargin).
-QPixmap drawBalloon(double w, const Balloon &b, const QFont &font, qreal dpr)
+QImage drawBalloon(double w, const Balloon &b, const QFont &font, qreal dpr)
 {
-    QPixmap picture = canvas(QSizeF(w + 2 * kMargin, w * 0.82 + 2 * kMargin), dpr);
+    QImage picture = canvas(QSizeF(w + 2 * kMargin, w * 0.82 + 2 * kMargin), dpr);
     QPainter g(&picture);
     g.setRenderHint(QPainter::Antialiasing);
     const double x = kMargin, y = kMargin;
@@ -53,6 +54,40 @@ QPixmap drawBalloon(double w, const Balloon &b, const QFont &font, qreal dpr)
     g.setFont(f);
     g.drawText(body, Qt::AlignCenter, QString::fromUtf8(b.text));
     return picture;
+}
+
+AnimationWidget::Pictures drawPictures(const QFont &font, int height, qreal dpr)
+{
+    AnimationWidget::Pictures p;
+    p.height = height;
+    p.dpr = dpr;
+    p.font = font;
+    const double h = height;
+    for (int n = 0; n < 2; ++n)
+        p.balloon[n] = drawBalloon(h * kBalloons[n].widthPerHeight, kBalloons[n], font, dpr);
+
+    // The name and the slogan start at 1.95 heights; left-aligned, so the
+    // picture is as wide as the longer of them whatever the widget's width.
+    QFont title = font;
+    title.setBold(true);
+    title.setPixelSize(int(h * 0.42));
+    QFont sub = font;
+    sub.setPixelSize(int(h * 0.2));
+    const QString name = QStringLiteral("Wez"), slogan = QStringLiteral("みんなとチャットしよう");
+    const double left = h * 1.95, offset = left - std::floor(left);
+    const double width =
+        std::max(QFontMetricsF(title).horizontalAdvance(name), QFontMetricsF(sub).horizontalAdvance(slogan));
+    p.titleAt = QPoint(int(std::floor(left)), 0);
+    p.title = canvas(QSizeF(std::ceil(offset + width) + 2, h), dpr);
+    QPainter g(&p.title);
+    g.setRenderHint(QPainter::Antialiasing);
+    g.setFont(title);
+    g.setPen(QColor(0x1d, 0x3f, 0x73));
+    g.drawText(QRectF(offset, 0, width + 2, h * 0.65), Qt::AlignLeft | Qt::AlignBottom, name);
+    g.setFont(sub);
+    g.setPen(QColor(0x3a, 0x5a, 0x8a));
+    g.drawText(QRectF(offset, h * 0.66, width + 2, h * 0.3), Qt::AlignLeft | Qt::AlignTop, slogan);
+    return p;
 }
 
 } // namespace
@@ -107,12 +142,12 @@ void AnimationWidget::updateRunning()
 
 void AnimationWidget::resizeEvent(QResizeEvent *)
 {
-    m_sky = QPixmap();
+    m_sky = QImage();
 }
 
 void AnimationWidget::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::FontChange) m_sky = QPixmap();
+    if (event->type() == QEvent::FontChange) m_sky = QImage();
     QWidget::changeEvent(event);
 }
 
@@ -126,12 +161,12 @@ QPoint AnimationWidget::balloonAt(int n, double t) const
 
 QRect AnimationWidget::balloonRect(int n) const
 {
-    return QRect(m_at[n], m_balloon[n].deviceIndependentSize().toSize() + QSize(1, 1));
+    return QRect(m_at[n], m_pictures.balloon[n].deviceIndependentSize().toSize() + QSize(1, 1));
 }
 
 void AnimationWidget::nextFrame()
 {
-    if (m_sky.isNull()) prerender();
+    prepare();
     const double t = m_clock.elapsed() / 1000.0;
     QRegion dirty;
     for (int n = 0; n < 2; ++n) {
@@ -144,11 +179,11 @@ void AnimationWidget::nextFrame()
     if (!dirty.isEmpty()) update(dirty);
 }
 
-void AnimationWidget::prerender()
+void AnimationWidget::prepare()
 {
     const qreal dpr = devicePixelRatioF();
+    if (!m_sky.isNull() && m_sky.devicePixelRatio() == dpr) return;
     const QRectF r = rect();
-    const double h = r.height();
     m_sky = canvas(r.size(), dpr);
     QPainter sky(&m_sky);
     QLinearGradient gradient(r.topLeft(), r.bottomLeft());
@@ -156,40 +191,22 @@ void AnimationWidget::prerender()
     gradient.setColorAt(1, QColor(0xc6, 0xdc, 0xf7));
     sky.fillRect(r, gradient);
 
-    for (int n = 0; n < 2; ++n)
-        m_balloon[n] = drawBalloon(h * kBalloons[n].widthPerHeight, kBalloons[n], font(), dpr);
+    if (m_pictures.height != height() || m_pictures.dpr != dpr || m_pictures.font != font())
+        m_pictures = drawPictures(font(), height(), dpr);
     const double t = m_clock.elapsed() / 1000.0;
     for (int n = 0; n < 2; ++n)
         m_at[n] = balloonAt(n, t);
-
-    m_titleRect = QRect(int(h * 1.95), 0, std::max(1, width() - int(h * 1.95)), height());
-    m_title = canvas(m_titleRect.size(), dpr);
-    QPainter g(&m_title);
-    g.setRenderHint(QPainter::Antialiasing);
-    g.translate(-m_titleRect.topLeft());
-    QFont title = font();
-    title.setBold(true);
-    title.setPixelSize(int(h * 0.42));
-    g.setFont(title);
-    g.setPen(QColor(0x1d, 0x3f, 0x73));
-    g.drawText(QRectF(h * 1.95, 0, r.width() - h * 2.0, h * 0.65), Qt::AlignLeft | Qt::AlignBottom,
-               QStringLiteral("Wez"));
-    QFont sub = font();
-    sub.setPixelSize(int(h * 0.2));
-    g.setFont(sub);
-    g.setPen(QColor(0x3a, 0x5a, 0x8a));
-    g.drawText(QRectF(h * 1.95, h * 0.66, r.width() - h * 2.0, h * 0.3), Qt::AlignLeft | Qt::AlignTop,
-               QStringLiteral("みんなとチャットしよう"));
 }
 
 void AnimationWidget::paintEvent(QPaintEvent *event)
 {
-    if (m_sky.isNull() || m_sky.devicePixelRatio() != devicePixelRatioF()) prerender();
+    prepare();
     QPainter g(this);
     const QRect r = event->rect();
     const qreal dpr = m_sky.devicePixelRatio();
-    g.drawPixmap(r, m_sky, QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr));
+    g.drawImage(r, m_sky, QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr));
     for (int n = 0; n < 2; ++n)
-        if (r.intersects(balloonRect(n))) g.drawPixmap(m_at[n], m_balloon[n]);
-    if (r.intersects(m_titleRect)) g.drawPixmap(m_titleRect.topLeft(), m_title);
+        if (r.intersects(balloonRect(n))) g.drawImage(m_at[n], m_pictures.balloon[n]);
+    const QRect title(m_pictures.titleAt, m_pictures.title.deviceIndependentSize().toSize());
+    if (r.intersects(title)) g.drawImage(title.topLeft(), m_pictures.title);
 }
