@@ -1,6 +1,6 @@
 #include "app/coreclient.h"
 
-#include "mail/curlmailservice.h"
+#include "mail/ondemandmailservice.h"
 
 namespace {
 std::shared_ptr<MailService> mailService(const QString &dataDir, const QHostAddress &bind)
@@ -11,7 +11,7 @@ std::shared_ptr<MailService> mailService(const QString &dataDir, const QHostAddr
     if (!bind.isNull() && bind != QHostAddress::Any && bind != QHostAddress::AnyIPv4 &&
         bind != QHostAddress::AnyIPv6)
         o.bindAddress = bind.toString();
-    return std::make_shared<CurlMailService>(o);
+    return std::make_shared<OnDemandMailService>(o);
 }
 } // namespace
 

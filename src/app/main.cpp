@@ -3,7 +3,6 @@
 #include "shell/version.h"
 
 #include <QApplication>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -38,13 +37,6 @@ int main(int argc, char **argv)
     SignalWatcher signals;
     QObject::connect(&signals, &SignalWatcher::terminationRequested, &client, &Client::shutdown);
     if (client.start() == Client::StartResult::AlreadyRunning) return 0;
-    // Start-up timing for the benchmark: say when the entrance window is on screen, then leave.
-    if (qEnvironmentVariableIsSet("WEZ_EXIT_WHEN_SHOWN"))
-        QTimer::singleShot(0, &app, [&client] {
-            std::printf("shown\n");
-            std::fflush(stdout);
-            client.shutdown();
-        });
     QObject::connect(&client, &Client::finished, &app, &QApplication::quit, Qt::QueuedConnection);
     return app.exec();
 }

@@ -8,13 +8,6 @@
 
 #include <atomic>
 
-struct MailOptions {
-    QString dataDir;     // saved messages go to dataDir/mailbox/<account@host>/
-    QString bindAddress; // local address of the connections; empty for any
-    int connectTimeoutMs = 15000;
-    int transferTimeoutMs = 60000; // per command or message
-};
-
 class CurlMailService final : public MailService {
 public:
     explicit CurlMailService(MailOptions options);

@@ -7,12 +7,16 @@ MailRunner::MailRunner(std::shared_ptr<MailService> service, QObject *parent)
     m_worker = new QObject;
     m_worker->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
-    m_thread.start();
+    // The worker thread starts with the first call: most runs never use mail.
 }
 
 MailRunner::~MailRunner()
 {
     m_service->abort();
+    if (!m_thread.isRunning()) {
+        delete m_worker;
+        return;
+    }
     m_thread.quit();
     m_thread.wait();
 }
@@ -20,6 +24,7 @@ MailRunner::~MailRunner()
 bool MailRunner::post(Work work)
 {
     if (m_busy) return false;
+    if (!m_thread.isRunning()) m_thread.start();
     m_busy = true;
     Q_EMIT busyChanged(true);
     std::shared_ptr<MailService> service = m_service;

@@ -1,12 +1,20 @@
 #pragma once
 // What the mail check and the post by mail ask of the mail servers. The real
-// one talks SMTP and POP3 (CurlMailService); tests answer with their own.
+// one talks SMTP and POP3 (CurlMailService, in the mail module that
+// OnDemandMailService loads); tests answer with their own.
 // Every call blocks until done or timed out: run them through MailRunner
 // when the caller is the user-interface thread.
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+
+struct MailOptions {
+    QString dataDir;     // saved messages go to dataDir/mailbox/<account@host>/
+    QString bindAddress; // local address of the connections; empty for any
+    int connectTimeoutMs = 15000;
+    int transferTimeoutMs = 60000; // per command or message
+};
 
 struct StatResult {
     bool ok = false;

@@ -1,6 +1,7 @@
 #include "shell/icons.h"
 
 #include <QFile>
+#include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -37,7 +38,11 @@ void drawBalloon(QPainter &g, const QRectF &r, const QColor &color)
 QIcon appIcon()
 {
     static const QIcon icon = [] {
-        if (QFile::exists(QStringLiteral(":/wez/wez.png"))) return QIcon(QStringLiteral(":/wez/wez.png"));
+        // Read as the PNG it is: an icon made from a file name would first ask
+        // every image plug-in whether it knows the file.
+        QImageReader reader(QStringLiteral(":/wez/wez.png"), "png");
+        reader.setAutoDetectImageFormat(false);
+        if (const QImage image = reader.read(); !image.isNull()) return QIcon(QPixmap::fromImage(image));
         QPixmap p = canvas(64);
         QPainter g(&p);
         g.setRenderHint(QPainter::Antialiasing);

@@ -1,17 +1,17 @@
 #include "shell/uidesktop.h"
 
 #include "shell/dialogs.h"
+#include "shell/modulelibrary.h"
+#include "shell/soundplayer.h"
 
 #include <QApplication>
-#include <QAudioDevice>
 #include <QClipboard>
+#include <QDebug>
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QImage>
-#include <QMediaDevices>
-#include <QSoundEffect>
 
 UiDesktop::UiDesktop(QObject *parent) : QObject(parent) {}
 
@@ -89,14 +89,18 @@ void UiDesktop::playSound(const QString &fileName)
 {
     m_played.append(fileName);
     if (m_played.size() > 200) m_played.removeFirst();
-    if (QMediaDevices::audioOutputs().isEmpty()) return;
-    QSoundEffect *&effect = m_sounds[fileName];
-    if (!effect) {
-        effect = new QSoundEffect(this);
-        effect->setSource(fileName.startsWith(QLatin1Char(':')) ? QUrl(QStringLiteral("qrc") + fileName)
-                                                                : QUrl::fromLocalFile(fileName));
+    if (!m_soundsTried) {
+        m_soundsTried = true;
+        // Looked for once per run; without the module the client stays silent and says why once.
+        static const modulelibrary::Resolved module = [] {
+            modulelibrary::Resolved r =
+                modulelibrary::resolve(QStringLiteral("wezsound"), "wezCreateSoundPlayer");
+            if (!r.function) qWarning().noquote() << "wez: sounds are off:" << r.error;
+            return r;
+        }();
+        if (module.function) m_sounds.reset(reinterpret_cast<SoundPlayerFactory>(module.function)());
     }
-    effect->play();
+    if (m_sounds) m_sounds->play(fileName);
 }
 
 void UiDesktop::openUrl(const QUrl &url)

@@ -5,14 +5,14 @@
 #include "shell/desktop.h"
 #include "shell/dialogs.h"
 
-#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
-class QSoundEffect;
+class SoundPlayer;
 
 class UiDesktop final : public QObject, public Desktop {
     Q_OBJECT
@@ -68,5 +68,6 @@ private:
     bool m_hasNextFileName = false;
     QStringList m_played;
     QStringList m_shown;
-    QHash<QString, QSoundEffect *> m_sounds;
+    std::unique_ptr<SoundPlayer> m_sounds; // made by the first sound
+    bool m_soundsTried = false;
 };

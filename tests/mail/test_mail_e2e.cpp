@@ -2,9 +2,11 @@
 // loopback (dovecot for POP3, an SMTP server delivering into its Maildirs),
 // driven through their windows and menus.
 #include "clienthelpers.h"
+#include "mail/curlmailservice.h"
 #include "mail/mailcheck.h"
 #include "mail/mailpost.h"
 #include "mail/messagepostwindow.h"
+#include "mail/ondemandmailservice.h"
 #include "mailservers.h"
 #include "shell/socket/cp932.h"
 
@@ -53,6 +55,9 @@ private Q_SLOTS:
     void initTestCase()
     {
         if (const QString why = MailServers::unavailableReason(); !why.isEmpty()) QSKIP(qPrintable(why));
+        // The clients use the linked implementation in place of the module (test_mailmodule loads that).
+        OnDemandMailService::linkIn(
+            [](const MailOptions &o) -> MailService * { return new CurlMailService(o); });
         m_servers = std::make_unique<MailServers>();
         QString why;
         QVERIFY2(m_servers->start({"alice", "bob", "carol", "dave", "erin"}, &why), qPrintable(why));
