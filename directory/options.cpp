@@ -1,5 +1,7 @@
 #include "directory/options.h"
 
+#include "shell/version.h"
+
 #include <QCommandLineParser>
 
 namespace directory {
@@ -23,6 +25,7 @@ Options Options::parse(const QStringList &arguments)
     cli.setApplicationDescription(
         QStringLiteral("Directory server for Wez clients (ports 1203, 1204, 1206)."));
     cli.addHelpOption();
+    cli.addVersionOption();
     const QCommandLineOption bind(QStringLiteral("bind"),
                                   QStringLiteral("Local address to listen on (default: all)."),
                                   QStringLiteral("ADDRESS"));
@@ -73,6 +76,10 @@ Options Options::parse(const QStringList &arguments)
     }
     if (cli.isSet(QStringLiteral("help"))) {
         options.help = cli.helpText();
+        return options;
+    }
+    if (cli.isSet(QStringLiteral("version"))) {
+        options.help = QStringLiteral("wez-directory " WEZ_VERSION "\n");
         return options;
     }
     if (!cli.positionalArguments().isEmpty()) {

@@ -3,6 +3,7 @@
 //   wez-directory [--bind ADDRESS] [--database FILE] [--idle-timeout SECONDS] [--exchange-limit SECONDS]
 //                 [--expire-after SECONDS] [--max-connections N] [--max-per-host N]
 //                 [--max-members-per-host N]
+//   wez-directory --help | --version
 //   wez-directory --notice TEXT [--notice-to HOST]... [--notice-port PORT] [--bind ADDRESS] [--database FILE]
 #include "directory/directoryserver.h"
 
@@ -19,7 +20,7 @@ struct Options {
     std::optional<QString> notice; // send this to every member (or --notice-to), then exit
     QStringList noticeTo;
     quint16 noticePort = 1205;
-    QString help;  // set for --help: print it and exit
+    QString help;  // set for --help and --version: print it and exit
     QString error; // set when the command line could not be understood
 
     static Options parse(const QStringList &arguments);

@@ -2,6 +2,7 @@
 // number out of range stops the program with the option named instead of
 // running with a value nobody asked for.
 #include "directory/options.h"
+#include "shell/version.h"
 
 #include <QTest>
 
@@ -46,6 +47,7 @@ private Q_SLOTS:
         QCOMPARE(o.noticeTo, (QStringList{"10.0.0.1", "10.0.0.2"}));
         QCOMPARE(o.noticePort, quint16(65535));
         QVERIFY(parse(QStringLiteral("--help")).help.contains(QStringLiteral("--max-members-per-host")));
+        QCOMPARE(parse(QStringLiteral("--version")).help, QStringLiteral("wez-directory " WEZ_VERSION "\n"));
     }
 
     void mistakesAreRefused_data()
