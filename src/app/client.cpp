@@ -80,6 +80,8 @@ Client::StartResult Client::start()
     if (!m_lock.tryLock()) return StartResult::AlreadyRunning;
     m_started = true;
 
+    // Every window, dialogs included, shows the program's icon unless it sets its own.
+    QApplication::setWindowIcon(icons::appIcon());
     m_entrance = new EntranceWindow(core().entrance());
     core().resetState();
     connect(m_entrance, &EntranceWindow::closeRequested, this, &Client::shutdown);
@@ -104,8 +106,10 @@ Client::StartResult Client::start()
 
     m_loadResult = core().loadFiles();
     m_entrance->adjustSize();
-    if (m_loadResult != ClientCore::LoadResult::FirstStart)
-        placement::moveTo(m_entrance, core().state().entrancePosition);
+    // A first start has no position of its own: the middle of the screen.
+    placement::moveTo(m_entrance, m_loadResult == ClientCore::LoadResult::FirstStart
+                                      ? WindowPosition{}
+                                      : core().state().entrancePosition);
     if (qEnvironmentVariableIsSet("WEZ_EXIT_WHEN_SHOWN"))
         m_entrance->installEventFilter(new FirstPaintReport(*this));
     m_entrance->show();

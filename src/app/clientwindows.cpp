@@ -3,6 +3,7 @@
 #include "app/coreclient.h"
 #include "shell/entrancewindow.h"
 #include "shell/uidesktop.h"
+#include "shell/windowplacement.h"
 #include "shell/windowregistry.h"
 
 ClientWindows::ClientWindows(CoreClient &parts, UiDesktop &desktop, EntranceWindow &entrance,
@@ -67,6 +68,9 @@ void ClientWindows::showWhiteboard()
     if (!m_whiteboard) {
         m_whiteboard = new whiteboard::WhiteboardWindow(m_parts.board, m_desktop);
         m_registry.add(WindowNumber::WhiteboardWindow, m_whiteboard);
+        // Back where it was last closed, as the chat window does.
+        m_whiteboard->adjustSize();
+        placement::moveTo(m_whiteboard, m_parts.core.state().whiteboardPosition);
     }
     m_whiteboard->show();
     m_whiteboard->raise();

@@ -409,8 +409,7 @@ void ChatBoardWindow::placeTransferWindow()
 {
     QWidget *transfer = m_transferWindow ? m_transferWindow() : nullptr;
     if (!transfer) return;
-    const QRect frame = frameGeometry();
-    transfer->move(frame.left() + frame.width() - transfer->frameGeometry().width(), frame.top());
+    placement::placeBeside(transfer, this);
 }
 
 void ChatBoardWindow::openFontDialog()

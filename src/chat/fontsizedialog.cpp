@@ -19,6 +19,15 @@ FontSizeDialog::FontSizeDialog(int currentSize, QWidget *parent) : QDialog(paren
     // Only digits go in: no sign, no decimal point.
     m_size->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,4}")), m_size));
+    m_refused = new QLabel(this);
+    m_refused->setObjectName(QStringLiteral("Label2"));
+    m_refused->setStyleSheet(QStringLiteral("color: #c00000;"));
+    // Its line is kept while hidden, so the dialog does not jump when it shows.
+    QSizePolicy keep = m_refused->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    m_refused->setSizePolicy(keep);
+    m_refused->setText(kRefusedText);
+    m_refused->hide();
     auto *ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("Command1"));
     ok->setDefault(true);
@@ -34,11 +43,26 @@ FontSizeDialog::FontSizeDialog(int currentSize, QWidget *parent) : QDialog(paren
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(label);
     layout->addWidget(m_size);
+    layout->addWidget(m_refused);
     layout->addLayout(buttons);
 
     connect(ok, &QPushButton::clicked, this, &FontSizeDialog::confirm);
     // Esc reaches reject(), which closes the dialog as "Cansel" does.
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_size, &QLineEdit::textEdited, m_refused, &QWidget::hide);
+    selectSize();
+}
+
+void FontSizeDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    selectSize();
+}
+
+void FontSizeDialog::selectSize()
+{
+    m_size->setFocus();
+    m_size->selectAll();
 }
 
 std::optional<int> FontSizeDialog::acceptedSize(const QString &text)
@@ -52,7 +76,11 @@ std::optional<int> FontSizeDialog::acceptedSize(const QString &text)
 void FontSizeDialog::confirm()
 {
     const std::optional<int> size = acceptedSize(m_size->text());
-    if (!size) return;
+    if (!size) {
+        m_refused->show();
+        selectSize();
+        return;
+    }
     Q_EMIT sizeChosen(*size);
     accept();
 }

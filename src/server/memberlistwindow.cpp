@@ -9,12 +9,10 @@
 #include <QAbstractListModel>
 #include <QCloseEvent>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QKeySequence>
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
-#include <QScreen>
 #include <QShortcut>
 #include <QTimer>
 
@@ -152,16 +150,7 @@ void MemberListWindow::load()
     s.setOpen(WindowNumber::MemberListWindow, true);
     layout()->activate();
     adjustSize();
-    const WindowPosition saved = s.memberListPosition;
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    if (saved.left == 0 && saved.top == 0 && screen) {
-        // Never placed yet: the middle of the screen, not its corner.
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    } else {
-        placement::moveTo(this, saved);
-    }
+    placement::moveTo(this, s.memberListPosition);
     if (m_hooks.connectToServer) m_hooks.connectToServer();
 }
 

@@ -1,5 +1,6 @@
 #include "server/proxywindow.h"
 
+#include "server/addressentry.h"
 #include "shell/clientcore.h"
 #include "shell/icons.h"
 
@@ -25,8 +26,10 @@ ProxyWindow::ProxyWindow(ClientCore &core, QWidget *parent) : QDialog(parent), m
     prompt->setObjectName(QStringLiteral("Label1"));
 
     auto *boxes = new QHBoxLayout;
-    // Pasted text gets the same rule as typed keys.
-    auto *digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), this);
+    // Up to three digits a box; a point (typed or pasted) spreads the parts
+    // after it over the next boxes, so the text may hold a whole address.
+    auto *digits = new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("\\s*[0-9]{0,3}([.\uFF0E]\\s*[0-9]{0,3}){0,3}\\s*")), this);
     for (int i = 0; i < 4; ++i) {
         if (i > 0) {
             auto *point = new QLabel(QStringLiteral("\uFF0E"), this);
@@ -36,11 +39,11 @@ ProxyWindow::ProxyWindow(ClientCore &core, QWidget *parent) : QDialog(parent), m
         auto *box = new QLineEdit(this);
         box->setObjectName(QStringLiteral("Text1"));
         box->setProperty("index", i);
-        box->setMaxLength(3);
         box->setValidator(digits);
         box->setFixedWidth(48);
         box->setAlignment(Qt::AlignCenter);
         box->installEventFilter(this);
+        connect(box, &QLineEdit::textEdited, this, [this, i](const QString &text) { spread(i, text); });
         m_boxes << box;
         boxes->addWidget(box);
     }
@@ -70,13 +73,40 @@ bool ProxyWindow::acceptsKey(const QString &text)
 {
     if (text.isEmpty()) return true; // no character: a cursor or function key, which types nothing
     const QChar c = text.front();
-    return text.size() == 1 && ((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QChar(8));
+    return text.size() == 1 && ((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QChar(8) ||
+                                c == QLatin1Char('.') || c == QChar(0xFF0E));
+}
+
+void ProxyWindow::spread(int index, const QString &text)
+{
+    if (!text.contains(QLatin1Char('.')) && !text.contains(QChar(0xFF0E))) return;
+    std::array<QString, 4> before;
+    for (int i = 0; i < 4; ++i)
+        before[i] = m_boxes[i]->text();
+    const std::optional<DottedBoxes> after = spreadDotted(before, index, text);
+    if (!after) return;
+    for (int i = 0; i < 4; ++i)
+        m_boxes[i]->setText(after->boxes[i]);
+    QLineEdit *next = m_boxes[after->focus];
+    next->setFocus();
+    if (after->select)
+        next->selectAll();
+    else
+        next->end(false);
 }
 
 bool ProxyWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress && m_boxes.contains(static_cast<QLineEdit *>(watched))) {
         auto *key = static_cast<QKeyEvent *>(event);
+        auto *box = static_cast<QLineEdit *>(watched);
+        // Backspace in an empty box goes on in the one before it.
+        if (key->key() == Qt::Key_Backspace && box->text().isEmpty() && box != m_boxes.front()) {
+            QLineEdit *previous = m_boxes[m_boxes.indexOf(box) - 1];
+            previous->setFocus();
+            previous->end(false);
+            return true;
+        }
         // Backspace arrives with its own key code whatever text the platform attaches.
         if (key->key() != Qt::Key_Backspace && key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter &&
             key->key() != Qt::Key_Escape && key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab &&

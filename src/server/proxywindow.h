@@ -14,7 +14,7 @@ class ProxyWindow final : public QDialog {
 public:
     explicit ProxyWindow(ClientCore &core, QWidget *parent = nullptr);
 
-    // The key filter of the four boxes: digits and backspace only.
+    // The key filter of the four boxes: digits, backspace and the point that moves on to the next box.
     static bool acceptsKey(const QString &text);
 
 protected:
@@ -22,6 +22,8 @@ protected:
 
 private:
     void store();
+    // An edit of box `index` that holds points fills the boxes after it too.
+    void spread(int index, const QString &text);
 
     ClientCore &m_core;
     QList<QLineEdit *> m_boxes; // Text1(0) .. Text1(3)

@@ -1,5 +1,7 @@
 #include "server/serverlist.h"
 
+#include "server/addressentry.h"
+#include "shell/settingsfiles.h"
 #include "shell/socket/cp932.h"
 
 #include <QFile>
@@ -80,6 +82,62 @@ QString ServerList::describe(const QList<ServerListItem> &items, const QString &
         if (i.address == serverAddress) description = i.description;
     }
     return description;
+}
+
+QString ServerList::itemFor(const QString &address, const QString &description)
+{
+    const QString item = address + QLatin1Char('/') + description;
+    return item.contains(QLatin1Char(',')) ? QLatin1Char('"') + item + QLatin1Char('"') : item;
+}
+
+ServerListAddition ServerList::add(const QString &path, const QString &address, const QString &description)
+{
+    ServerListAddition r;
+    const settingsfiles::FileRead read = settingsfiles::readFile(path, maxFileBytes);
+    if (read.status == settingsfiles::FileRead::TooBig) {
+        r.refusal = kListTooBig;
+        return r;
+    }
+    // A file that is there but cannot be read is not replaced by one without its items.
+    if (read.status == settingsfiles::FileRead::Unreadable) {
+        r.refusal = kNotSaved;
+        return r;
+    }
+    r.items = parse(read.bytes);
+
+    const CheckedServerAddress checked = checkServerAddress(address);
+    if (!checked.refusal.isEmpty()) {
+        r.refusal = checked.refusal;
+        return r;
+    }
+    const QString text = description.trimmed().isEmpty() ? checked.address : description.trimmed();
+    if (text.contains(QLatin1Char('"')) || text.contains(QLatin1Char('\r')) ||
+        text.contains(QLatin1Char('\n')) || !cp932::representable(text)) {
+        r.refusal = kBadDescription;
+        return r;
+    }
+    for (qsizetype i = 0; i < r.items.size(); ++i) {
+        if (r.items[i].address.compare(checked.address, Qt::CaseInsensitive) == 0) {
+            r.refusal = kDuplicate;
+            r.index = i;
+            return r;
+        }
+    }
+
+    QByteArray bytes = read.bytes;
+    if (!bytes.isEmpty() && !bytes.endsWith('\n') && !bytes.endsWith('\r')) bytes += "\r\n";
+    bytes += cp932::encode(itemFor(checked.address, text)) + "\r\n";
+    if (bytes.size() > maxFileBytes) {
+        r.refusal = kListTooBig;
+        return r;
+    }
+    if (!settingsfiles::saveFile(path, bytes)) {
+        r.refusal = kNotSaved;
+        return r;
+    }
+    r.items = parse(bytes);
+    r.index = r.items.size() - 1;
+    return r;
 }
 
 } // namespace server

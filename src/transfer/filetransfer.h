@@ -48,6 +48,8 @@ public:
     bool receiving() const { return m_receiveStarted; }
     bool busy() const;
     QString progressText() const { return m_progress; }
+    // The file on its way: the chosen one's name while sending, else the offered one's.
+    QString fileName() const { return m_phase != SendPhase::Idle ? m_sendName : m_recvName; }
     Endpoint &winsock4() { return m_winsock4; }
 
     // "ファイルを受信する": an offer is taken only while this is on; on again

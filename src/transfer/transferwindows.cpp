@@ -48,8 +48,8 @@ void TransferWindows::openWindow()
     if (!m_chat) return;
     if (!m_window) m_window = new ProgressWindow(m_chat, m_state);
     m_window->setText(m_transfer.progressText());
+    m_window->setFileName(m_transfer.fileName());
     m_window->show();
-    m_window->placeAtCorner();
     Q_EMIT progressWindowOpened(m_window);
 }
 

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QSet>
 #include <QRandomGenerator>
 #include <QTimer>
 
@@ -46,11 +47,12 @@ transfer::FileTransfer &fileTransfer(Client &c)
     return c.parts().transfer;
 }
 
-// Every text Form8 showed, read from its label, and whether it sat at the chat
-// window's top-right corner each time.
+// Every text and file name Form8 showed, read from its labels, and whether it
+// kept clear of the chat window each time.
 struct ProgressLog {
     QStringList texts;
-    bool atCorner = true;
+    QSet<QString> names;
+    bool clearOfChat = true;
     bool opened = false;
 
     void watch(Client &c, ChatBoardWindow *chat)
@@ -62,10 +64,8 @@ struct ProgressLog {
             if (!w) return;
             opened = true;
             texts << w->findChild<QLabel *>(QStringLiteral("Label1"))->text();
-            const QRect form8 = w->frameGeometry();
-            const QRect board = chat->frameGeometry();
-            atCorner =
-                atCorner && form8.top() == board.top() && form8.right() == board.right() && w->isVisible();
+            names << w->findChild<QLabel *>(QStringLiteral("Label2"))->text();
+            clearOfChat = clearOfChat && !w->frameGeometry().intersects(chat->frameGeometry()) && w->isVisible();
         };
         QObject::connect(&fileTransfer(c), &transfer::FileTransfer::progressOpened, chat, look);
         QObject::connect(&fileTransfer(c), &transfer::FileTransfer::progressChanged, chat, look);
@@ -165,7 +165,8 @@ private Q_SLOTS:
                 QVERIFY(log->opened);
                 QVERIFY2(log->texts.contains(QString::fromUtf8("転送率：100%")),
                          qPrintable(log->texts.join(u' ')));
-                QVERIFY(log->atCorner);
+                QVERIFY(log->clearOfChat);
+                QCOMPARE(log->names, QSet<QString>{name});
             }
             if (size > 1024 * 1024)
                 QVERIFY2(logA.texts.contains(QString::fromUtf8("転送率：50%")),

@@ -1,6 +1,6 @@
-// The windows over a client's transfer: Form8 beside the chat window, and the
-// chat window's menu items, status label, commands and topmost state following
-// the transfer.
+// The windows over a client's transfer: Form8 beside the chat window, clear of
+// it and on screen, and the chat window's menu items, status label, commands
+// and topmost state following the transfer.
 #include "app/coreclient.h"
 #include "chat/chatwindow.h"
 #include "fakedesktop.h"
@@ -11,6 +11,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QScreen>
 #include <QPushButton>
 #include <QTest>
 
@@ -49,7 +53,7 @@ void TestTransferWindow::progressWindowFollowsTheChatWindow()
 {
     Windows w;
     QWidget *chat = w.chat;
-    chat->setGeometry(100, 120, 400, 300);
+    chat->setGeometry(100, 120, 300, 240);
     chat->show();
     QVERIFY(QTest::qWaitForWindowExposed(chat));
     FileTransfer &t = w.transfer();
@@ -64,17 +68,47 @@ void TestTransferWindow::progressWindowFollowsTheChatWindow()
     QCOMPARE(form8->parentWidget(), chat);
     QCOMPARE(form8->windowTitle(), QStringLiteral("Wez File Transfer"));
     QCOMPARE(form8->findChild<QLabel *>(QStringLiteral("Label1"))->text(), QStringLiteral("転送率：42%"));
+    QCOMPARE(form8->findChild<QProgressBar *>(QStringLiteral("ProgressBar1"))->value(), 42);
     QCOMPARE(w.client.core.state().windowOpen[TransferWindow], 1);
 
-    auto atCorner = [&] {
-        const QRect c = chat->frameGeometry(), f = form8->frameGeometry();
-        return f.top() == c.top() && f.left() + f.width() == c.left() + c.width();
+    // Wide enough for its title in a bold title-bar face, with the icon and buttons beside it.
+    QFont bold = form8->font();
+    bold.setBold(true);
+    QVERIFY2(form8->width() >= QFontMetrics(bold).horizontalAdvance(form8->windowTitle()) + 80,
+             qPrintable(QString::number(form8->width())));
+    const QString longName = QStringLiteral("とても長い名前のファイル-").repeated(6) + QStringLiteral(".zip");
+    form8->setFileName(longName);
+    auto *name = form8->findChild<QLabel *>(QStringLiteral("Label2"));
+    QVERIFY(name->text().endsWith(QStringLiteral(".zip")));
+    QVERIFY(name->fontMetrics().horizontalAdvance(name->text()) <= name->width());
+    QCOMPARE(name->toolTip(), longName);
+
+    const QRect screen = chat->screen()->availableGeometry();
+    auto clear = [&] {
+        return !form8->frameGeometry().intersects(chat->frameGeometry()) &&
+               screen.contains(form8->frameGeometry());
     };
-    QVERIFY(waitFor(atCorner));
-    chat->move(300, 50);
-    QVERIFY(waitFor(atCorner));
-    chat->resize(600, 300);
-    QVERIFY(waitFor(atCorner));
+    QVERIFY(waitFor(clear));
+    QVERIFY(form8->x() > chat->x()); // room on the right: it goes there
+    // At the screen's right edge it moves to the left, and follows the window.
+    chat->move(screen.right() - chat->frameGeometry().width(), 50);
+    QVERIFY(waitFor(clear));
+    QVERIFY(form8->x() < chat->x());
+    chat->resize(320, 250);
+    QVERIFY(waitFor(clear));
+
+    // A chat window filling the screen: Form8 still leaves its menu and its newest line free.
+    chat->setGeometry(screen);
+    auto *menu = chat->findChild<QMenuBar *>();
+    auto *display = chat->findChild<QPlainTextEdit *>(QStringLiteral("Text1"));
+    QVERIFY(menu && display);
+    const QRect menuRect(menu->mapToGlobal(QPoint(0, 0)), menu->size());
+    const QRect newestLine(display->mapToGlobal(QPoint(0, 0)),
+                           QSize(display->width(), display->fontMetrics().height() * 2));
+    QVERIFY(waitFor([&] {
+        const QRect f = form8->frameGeometry();
+        return screen.contains(f) && !f.intersects(menuRect) && !f.intersects(newestLine);
+    }));
 
     QPointer<ProgressWindow> gone = form8;
     Q_EMIT t.progressClosed();
