@@ -107,10 +107,12 @@ bool ProxyWindow::eventFilter(QObject *watched, QEvent *event)
             previous->end(false);
             return true;
         }
-        // Backspace arrives with its own key code whatever text the platform attaches.
-        if (key->key() != Qt::Key_Backspace && key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter &&
-            key->key() != Qt::Key_Escape && key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab &&
-            !acceptsKey(key->text()))
+        // Backspace arrives with its own key code whatever text the platform attaches;
+        // with Ctrl, Alt or Meta a key types nothing (paste, copy, select all go through).
+        const bool shortcut = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+        if (!shortcut && key->key() != Qt::Key_Backspace && key->key() != Qt::Key_Return &&
+            key->key() != Qt::Key_Enter && key->key() != Qt::Key_Escape && key->key() != Qt::Key_Tab &&
+            key->key() != Qt::Key_Backtab && !acceptsKey(key->text()))
             return true;
     }
     return QDialog::eventFilter(watched, event);

@@ -1,10 +1,11 @@
 // The directory subsystem in running clients: two clients register with the
 // real wez-directory on loopback through their windows, list, reload, look up
 // their own address, post, chat and sign off; a server that never answers;
-// the server selector and the proxy window.
+// the server selector (choosing and adding a server) and the proxy window.
 #include "clienthelpers.h"
 
 #include "directory/directoryserver.h"
+#include "server/addressentry.h"
 #include "server/memberlistwindow.h"
 #include "server/proxywindow.h"
 #include "server/serverclient.h"
@@ -12,6 +13,7 @@
 #include "server/serverwindows.h"
 #include "shell/socket/cp932.h"
 
+#include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListView>
@@ -410,23 +412,66 @@ private Q_SLOTS:
         QCOMPARE(personal[13], there);
     }
 
-    void proxyWindowTakesDigitsOnly()
+    void proxyBoxesTakeTypedAndPastedAddresses()
     {
         QTemporaryDir dir;
         auto c = startAt(dir.path(), 11, u("七郎"), QString(), loopback(1));
         c->entranceWindow()->menuItem(QStringLiteral("menuProxy"))->trigger();
         auto *proxy = serverWindows(*c).proxyWindow();
         QVERIFY(proxy);
+        QVERIFY(QTest::qWaitForWindowActive(proxy));
         const QList<QLineEdit *> boxes = proxy->findChildren<QLineEdit *>(QStringLiteral("Text1"));
         QCOMPARE(boxes.size(), 4);
-        QTest::keyClicks(boxes[0], QStringLiteral("1a9.x"));
+        auto texts = [&] {
+            QStringList t;
+            for (QLineEdit *b : boxes)
+                t << b->text();
+            return t.join(QLatin1Char('|'));
+        };
+        // Keys go where the focus is, as the user's keyboard sends them.
+        auto type = [&](const QString &keys) {
+            for (const QChar k : keys)
+                QTest::keyClick(QApplication::focusWidget(), k.toLatin1());
+        };
+        boxes[0]->setFocus();
+        type(QStringLiteral("1a9x"));
         QCOMPARE(boxes[0]->text(), QStringLiteral("19"));
         QTest::keyClick(boxes[0], Qt::Key_Backspace);
-        QTest::keyClicks(boxes[0], QStringLiteral("2345"));
+        type(QStringLiteral("2345"));
         QCOMPARE(boxes[0]->text(), QStringLiteral("123"));
-        QTest::keyClicks(boxes[1], QStringLiteral("456"));
-        QTest::keyClicks(boxes[2], QStringLiteral("0"));
-        QTest::keyClicks(boxes[3], QStringLiteral("999"));
+
+        // A point moves on to the next box; typing over a box replaces what it held.
+        boxes[0]->clear();
+        boxes[0]->setFocus();
+        type(QStringLiteral("192.168.1.10"));
+        QCOMPARE(texts(), QStringLiteral("192|168|1|10"));
+        QCOMPARE(QApplication::focusWidget(), boxes[3]);
+        boxes[0]->setFocus();
+        boxes[0]->selectAll();
+        type(QStringLiteral("10.0.0.1"));
+        QCOMPARE(texts(), QStringLiteral("10|0|0|1"));
+        // Backspace in an empty box goes back into the one before.
+        boxes[3]->clear();
+        boxes[3]->setFocus();
+        QTest::keyClick(boxes[3], Qt::Key_Backspace);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+        QCOMPARE(texts(), QStringLiteral("10|0||"));
+
+        // A whole address pasted into any box fills all four.
+        QApplication::clipboard()->setText(QStringLiteral(" 172.16.254.3\n"));
+        boxes[2]->setFocus();
+        QTest::keyClick(boxes[2], Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(texts(), QStringLiteral("172|16|254|3"));
+        // What is no address is not pasted.
+        QApplication::clipboard()->setText(QStringLiteral("proxy.example.jp"));
+        QTest::keyClick(boxes[1], Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(texts(), QStringLiteral("172|16|254|3"));
+
+        // Values above 255 go through as typed.
+        for (QLineEdit *b : boxes)
+            b->clear();
+        boxes[0]->setFocus();
+        type(QStringLiteral("123.456.0.999"));
         click(proxy, "Command1");
         QCOMPARE(c->core().state().proxyAddress, QStringLiteral("123.456.0.999"));
         QCOMPARE(child<QLabel>(c->entranceWindow(), "Label5")->text(), QStringLiteral("123.456.0.999"));
@@ -439,6 +484,61 @@ private Q_SLOTS:
         click(proxy, "Command1");
         QCOMPARE(c->core().state().proxyAddress, QStringLiteral("no"));
         QCOMPARE(c->core().entrance().addressText(), QStringLiteral("123.456.0.999"));
+    }
+
+    void serverSelectorAddsATypedServer()
+    {
+        QTemporaryDir dir;
+        const QString list = QDir(dir.path()).filePath(QStringLiteral("wezserv.dat"));
+        const QByteArray before = cp932::encode(u("127.0.0.1/ここ\r\n"));
+        QVERIFY(writeFile(list, before));
+        auto c = startAt(dir.path(), 12, u("八郎"), QString(), loopback(1));
+        c->entranceWindow()->menuItem(QStringLiteral("menuSCng"))->trigger();
+        auto *selector = serverWindows(*c).serverSelector();
+        QVERIFY(selector);
+        auto *address = child<QLineEdit>(selector, "Text1");
+        auto *description = child<QLineEdit>(selector, "Text2");
+        auto *outcome = child<QLabel>(selector, "Label4");
+        auto *descriptions = child<QListWidget>(selector, "List2");
+        QVERIFY(address && description && outcome);
+
+        // A bad address is refused with its reason; Enter in the box never asks to change server.
+        QString asked;
+        onQuestion(*c, answerYes, &asked);
+        QTest::keyClicks(address, QStringLiteral("192.168.1.300"));
+        QTest::keyClick(address, Qt::Key_Return);
+        QCOMPARE(outcome->text(), server::kAddressBadIpv4);
+        QCOMPARE(readFile(list), before);
+        QCOMPARE(descriptions->count(), 1);
+
+        address->setText(QStringLiteral("wez.example.jp"));
+        description->setText(u("東京"));
+        click(selector, "Command3");
+        QCOMPARE(outcome->text(), server::ServerSelectorWindow::kAddedText);
+        QCOMPARE(readFile(list), before + cp932::encode(u("wez.example.jp/東京\r\n")));
+        QCOMPARE(descriptions->count(), 2);
+        QCOMPARE(descriptions->currentRow(), 1);
+        QVERIFY(address->text().isEmpty());
+
+        // The same server again: refused, and the entry already there is the one selected.
+        descriptions->setCurrentRow(0);
+        address->setText(QStringLiteral("WEZ.EXAMPLE.JP"));
+        QTest::keyClick(address, Qt::Key_Enter);
+        QCOMPARE(outcome->text(), server::ServerList::kDuplicate);
+        QCOMPARE(descriptions->currentRow(), 1);
+        QCOMPARE(descriptions->count(), 2);
+        QVERIFY(asked.isEmpty());
+
+        // Chosen like any listed server: the choice is saved and the client ends.
+        QSignalSpy finished(c.get(), &Client::finished);
+        click(selector, "Command1");
+        QVERIFY(finished.count() == 1 || finished.wait(12000));
+        QVERIFY(!asked.isEmpty());
+        const QStringList personal =
+            cp932::decode(readFile(QDir(dir.path()).filePath(QStringLiteral("wezpsnl.dat"))))
+                .split(u("\r\n"));
+        QVERIFY(personal.size() >= 14);
+        QCOMPARE(personal[13], QStringLiteral("wez.example.jp"));
     }
 };
 

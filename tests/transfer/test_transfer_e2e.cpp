@@ -13,8 +13,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
-#include <QSet>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTimer>
 
 using namespace testsupport;
@@ -65,7 +65,8 @@ struct ProgressLog {
             opened = true;
             texts << w->findChild<QLabel *>(QStringLiteral("Label1"))->text();
             names << w->findChild<QLabel *>(QStringLiteral("Label2"))->text();
-            clearOfChat = clearOfChat && !w->frameGeometry().intersects(chat->frameGeometry()) && w->isVisible();
+            clearOfChat =
+                clearOfChat && !w->frameGeometry().intersects(chat->frameGeometry()) && w->isVisible();
         };
         QObject::connect(&fileTransfer(c), &transfer::FileTransfer::progressOpened, chat, look);
         QObject::connect(&fileTransfer(c), &transfer::FileTransfer::progressChanged, chat, look);

@@ -14,8 +14,8 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QScreen>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 using namespace testsupport;
