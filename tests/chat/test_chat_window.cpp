@@ -4,13 +4,16 @@
 #include "clienthelpers.h"
 
 #include "chat/chatsession.h"
+#include "shell/icons.h"
 #include "shell/textcap.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTextBlock>
@@ -44,16 +47,30 @@ private Q_SLOTS:
         QVERIFY(dialog && dialog->isVisible());
         QCOMPARE(dialog->windowTitle(), QStringLiteral("Wez Chat Font Size"));
         auto *box = child<QLineEdit>(dialog, "Text1");
+        auto *why = child<QLabel>(dialog, "Label2");
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        // The size stands selected: what is typed replaces it.
         QCOMPARE(box->text(), QStringLiteral("12"));
-        box->clear();
+        QCOMPARE(box->selectedText(), QStringLiteral("12"));
+        QCOMPARE(QApplication::focusWidget(), box);
         QTest::keyClicks(box, QStringLiteral("1.5x"));
         QCOMPARE(box->text(), QStringLiteral("15"));
+        QVERIFY(why->isHidden());
         for (const char *refused : {"7", "21", ""}) {
             box->setText(QString::fromLatin1(refused));
             click(dialog, "Command1");
             QVERIFY2(dialog->isVisible(), refused);
             QCOMPARE(chat()->displayFontSize(), 12);
+            // Refused with its reason, and the box ready to be typed over.
+            QVERIFY2(why->isVisible(), refused);
+            QCOMPARE(why->text(), FontSizeDialog::kRefusedText);
+            QCOMPARE(box->selectedText(), QString::fromLatin1(refused));
         }
+        QTest::keyClicks(box, QStringLiteral("18"));
+        QVERIFY(why->isHidden());
+        QTest::keyClick(box, Qt::Key_Return);
+        QVERIFY(waitFor([&] { return !chat()->fontSizeDialog(); }));
+        QCOMPARE(chat()->displayFontSize(), 18);
         const QFont inputFont = child<QLineEdit>(chat(), "Text2")->font();
         for (int size : {8, 20}) {
             chat()->menuItem(QStringLiteral("menuFont"))->trigger();
@@ -65,6 +82,48 @@ private Q_SLOTS:
             QCOMPARE(chat()->displayFontSize(), size);
         }
         QCOMPARE(child<QLineEdit>(chat(), "Text2")->font(), inputFont);
+    }
+
+    void everyWindowShowsTheProgramsIcon()
+    {
+        CoreClient &parts = m_client->parts();
+        EntranceWindow *entrance = m_client->entranceWindow();
+        chat()->menuItem(QStringLiteral("menuFont"))->trigger();
+        Q_EMIT parts.board.showRequested();
+        Q_EMIT parts.transfer.progressOpened();
+        Q_EMIT parts.link.noticeReceived(QStringLiteral("notice"));
+        Q_EMIT parts.link.postWindowRequested();
+        for (const char *menu : {"menuProxy", "mnuVer", "menuMail"})
+            entrance->menuItem(QString::fromLatin1(menu))->trigger();
+        m_client->desktop().showMessage(QStringLiteral("message"));
+        QStringList seen;
+        const QImage expected = icons::appIcon().pixmap(32).toImage();
+        QVERIFY(waitFor([&] {
+            seen.clear();
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (w->isVisible() && w->windowIcon().pixmap(32).toImage() == expected)
+                    seen << w->objectName();
+            return seen.size() >= 10;
+        }));
+        for (const char *form :
+             {"Form1", "Form3", "Form4", "Form5", "Form7", "Form8", "Form10", "Form12", "Form13", "frmAbout"})
+            QVERIFY2(seen.contains(QString::fromLatin1(form)), qPrintable(form + (u' ' + seen.join(u','))));
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->isVisible()) QVERIFY2(!w->windowIcon().isNull(), qPrintable(w->objectName()));
+    }
+
+    void windowsWithoutAPlaceOpenCentred()
+    {
+        // Neither window has a saved place yet (all positions 0).
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        for (QWidget *w :
+             {static_cast<QWidget *>(chat()), static_cast<QWidget *>(m_client->entranceWindow())}) {
+            const QPoint off = w->frameGeometry().center() - screen.center();
+            // Placed before the window manager's frame was known: off by up to its width.
+            const QSize frame = w->frameGeometry().size() - w->geometry().size();
+            QVERIFY2(std::abs(off.x()) <= frame.width() + 1 && std::abs(off.y()) <= frame.height() + 1,
+                     qPrintable(w->objectName()));
+        }
     }
 
     void copyPrefersTheDisplayAndPasteAppends()
