@@ -1,13 +1,17 @@
 // Not a test: the pictures of the README. Two clients on loopback, a directory
 // that knows a few members; the entrance window, two chat boards
-// mid-conversation, two whiteboards mid-drawing and the member list are saved
+// mid-conversation, two whiteboards mid-drawing, the member list, the server
+// selector and a file transfer's progress window beside its chat board are saved
 // as PNG files into the folder given (docs/). `make screenshots` runs it.
 #include "boardhelpers.h"
 #include "clienthelpers.h"
 
 #include "directory/directoryserver.h"
 #include "server/memberlistwindow.h"
+#include "server/serverselectorwindow.h"
 #include "server/serverwindows.h"
+#include "transfer/progresswindow.h"
+#include "transfer/transferwindows.h"
 #include "whiteboard/whiteboardlink.h"
 #include "whiteboard/whiteboardwindow.h"
 
@@ -44,6 +48,23 @@ bool saveSideBySide(QWidget *left, QWidget *right, const QString &path)
     p.drawPixmap(a.width() + 12, 0, b);
     p.end();
     return both.save(path);
+}
+
+// Windows where they stand on the screen, on a grey ground just big enough.
+bool saveAsPlaced(const QList<QWidget *> &windows, const QString &path)
+{
+    QRect all;
+    for (QWidget *w : windows) {
+        if (!QTest::qWaitForWindowExposed(w)) return false;
+        all |= w->geometry();
+    }
+    QPixmap picture(all.size());
+    picture.fill(QColor(90, 90, 90));
+    QPainter p(&picture);
+    for (QWidget *w : windows)
+        p.drawPixmap(w->geometry().topLeft() - all.topLeft(), w->grab());
+    p.end();
+    return picture.save(path);
 }
 
 int fail(const char *what)
@@ -103,9 +124,23 @@ int main(int argc, char **argv)
             10000))
         return fail("member list");
     server::MemberListWindow *list = serverWindows.memberList();
-    list->findChild<QListWidget *>(QStringLiteral("List2"))->setCurrentRow(2);
+    auto *rows = list->findChild<QListView *>(QStringLiteral("List2"));
+    rows->setCurrentIndex(rows->model()->index(2, 0));
     if (!save(list, out + QStringLiteral("/memberlist.png"))) return fail("member list");
     list->close();
+
+    // The server selector: a server typed in and added, then a mistyped one refused.
+    a->entranceWindow()->menuItem(QStringLiteral("menuSCng"))->trigger();
+    server::ServerSelectorWindow *selector = serverWindows.serverSelector();
+    if (!selector) return fail("server selector");
+    auto *address = selector->findChild<QLineEdit *>(QStringLiteral("Text1"));
+    address->setText(QStringLiteral("wez.example.jp"));
+    selector->findChild<QLineEdit *>(QStringLiteral("Text2"))->setText(u("東京の本館"));
+    selector->findChild<QPushButton *>(QStringLiteral("Command3"))->click();
+    address->setText(QStringLiteral("192.168.1.300"));
+    selector->findChild<QPushButton *>(QStringLiteral("Command3"))->click();
+    if (!save(selector, out + QStringLiteral("/servers.png"))) return fail("server selector");
+    selector->close();
 
     if (!startChat(*a, *b)) return fail("chat");
     ChatBoardWindow *ca = windows(*a).chatWindow();
@@ -129,6 +164,16 @@ int main(int argc, char **argv)
     if (!waitFor([&] { return display(*a).count(QStringLiteral("\r\n")) == lines; })) return fail("feeling");
     ca->findChild<QLineEdit *>(QStringLiteral("Text2"))->setText(u("駅の北口で待ち合わせ"));
     if (!saveSideBySide(ca, cb, out + QStringLiteral("/chat.png"))) return fail("chat");
+
+    // A file on its way: the progress window beside the chat board, as they stand on the screen.
+    transfer::FileTransfer &sending = a->parts().transfer;
+    Q_EMIT sending.progressOpened();
+    Q_EMIT sending.progressChanged(u("転送率：42%"));
+    transfer::ProgressWindow *progress = windows(*a).transferWindows()->progressWindow();
+    if (!progress) return fail("transfer");
+    progress->setFileName(u("旅行の写真.zip"));
+    if (!saveAsPlaced({ca, progress}, out + QStringLiteral("/transfer.png"))) return fail("transfer");
+    Q_EMIT sending.progressClosed();
 
     // A map drawn on one board, mirrored on the other.
     ca->findChild<QPushButton *>(QStringLiteral("Command2"))->click();
