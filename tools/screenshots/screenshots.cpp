@@ -12,7 +12,7 @@
 #include "whiteboard/whiteboardwindow.h"
 
 #include <QApplication>
-#include <QListWidget>
+#include <QListView>
 #include <QPainter>
 
 #include <cstdio>
@@ -103,7 +103,8 @@ int main(int argc, char **argv)
             10000))
         return fail("member list");
     server::MemberListWindow *list = serverWindows.memberList();
-    list->findChild<QListWidget *>(QStringLiteral("List2"))->setCurrentRow(2);
+    QListView *rows = list->listView();
+    rows->setCurrentIndex(rows->model()->index(2, 0));
     if (!save(list, out + QStringLiteral("/memberlist.png"))) return fail("member list");
     list->close();
 
