@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 UiDesktop::UiDesktop(QObject *parent) : QObject(parent) {}
 
@@ -189,10 +190,13 @@ void UiDesktop::notify(int n, const QString &title, const QString &text)
     if (m_notified.size() > 200) m_notified.removeFirst();
     if (m_tray && m_tray->isVisible() && QSystemTrayIcon::supportsMessages())
         m_tray->showMessage(title, text, icons::appIcon());
-    // The hint goes to the window the news is about, else to the entrance window.
-    QWidget *w = m_windowOf ? m_windowOf(n) : nullptr;
-    if ((!w || !w->isVisible()) && m_windowOf) w = m_windowOf(1);
-    if (w) QApplication::alert(w);
+    // The hint goes to the window the news is about (a request's is its question), else to the
+    // entrance window; it is looked for once the news has opened its window.
+    QTimer::singleShot(0, this, [this, n] {
+        QWidget *w = n == 0 ? m_yesNo.data() : m_windowOf ? m_windowOf(n) : nullptr;
+        if ((!w || !w->isVisible()) && m_windowOf) w = m_windowOf(1);
+        if (w) QApplication::alert(w);
+    });
 }
 
 void UiDesktop::setTrayToolTip(const QString &text)
