@@ -54,10 +54,15 @@ private:
 
 Client::Client(const Options &options, QObject *parent)
     : QObject(parent), m_dataDir(options.dataDir),
-      m_lock(QDir(options.dataDir).filePath(QStringLiteral("wez.lock")))
+      m_lock(QDir(options.dataDir).filePath(QStringLiteral("wez.lock"))), m_channel(options.dataDir)
 {
     QDir().mkpath(m_dataDir);
     m_parts = std::make_unique<CoreClient>(m_dataDir, options.bindAddress, m_desktop);
+    // Copies on one machine differ by their own address; the tooltip says which one this is.
+    const QHostAddress &bind = options.bindAddress;
+    if (!bind.isNull() && bind != QHostAddress::Any && bind != QHostAddress::AnyIPv4 &&
+        bind != QHostAddress::AnyIPv6)
+        m_parts->attention.setInstanceLabel(bind.toString());
 }
 
 Client::~Client()
@@ -77,8 +82,15 @@ Client::~Client()
 Client::StartResult Client::start()
 {
     // One running copy per data directory; a second one leaves without a word.
-    if (!m_lock.tryLock()) return StartResult::AlreadyRunning;
+    // One running copy per data directory; a second one leaves without a word,
+    // after asking the first to show itself.
+    if (!m_lock.tryLock()) {
+        InstanceChannel::requestRaise(m_dataDir);
+        return StartResult::AlreadyRunning;
+    }
     m_started = true;
+    connect(&m_channel, &InstanceChannel::raiseRequested, this, &Client::bringToFront);
+    m_channel.listen();
 
     // Every window, dialogs included, shows the program's icon unless it sets its own.
     QApplication::setWindowIcon(icons::appIcon());
@@ -93,13 +105,18 @@ Client::StartResult Client::start()
 
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         m_tray = new QSystemTrayIcon(icons::appIcon(), this);
-        m_tray->setToolTip(QStringLiteral("wez Entrance"));
         m_tray->setContextMenu(m_entrance->trayMenu());
         connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
             if (r == QSystemTrayIcon::Trigger) restoreFromTray();
         });
+        connect(m_tray, &QSystemTrayIcon::messageClicked, this, &Client::restoreFromTray);
+        m_desktop.setTray(m_tray);
         m_tray->show();
     }
+    m_desktop.setWindowLookup([this](int n) -> QWidget * {
+        if (n == 1) return m_entrance;
+        return n >= ChatWindow && n <= TransferWindow ? m_registry.window(WindowNumber(n)) : nullptr;
+    });
 
     core().listenOn(core().winsock1(), ClientCore::kPeerPort);
     core().listenOn(core().winsock3(), ClientCore::kNoticePort);
@@ -187,6 +204,11 @@ void Client::restoreFromTray()
             w->showNormal();
 }
 
+void Client::bringToFront()
+{
+    if (!m_shuttingDown) restoreFromTray();
+}
+
 void Client::exitCommand()
 {
     // Idle means listening; closed counts only when the port could not be listened on.
@@ -229,6 +251,7 @@ void Client::shutdown()
     if (m_serverWindows) m_serverWindows->hideAll();
     if (m_mailSettings) m_mailSettings->hide();
     m_entrance->hide();
+    m_channel.close();
     m_lock.unlock();
     Q_EMIT finished();
 }

@@ -5,6 +5,7 @@
 // process.
 #include "app/coreclient.h"
 #include "shell/entrancewindow.h"
+#include "shell/instancechannel.h"
 #include "shell/instancelock.h"
 #include "shell/options.h"
 #include "shell/uidesktop.h"
@@ -57,6 +58,9 @@ public:
     void restoreFromTray();
     // Command3 and mnuExit: exits only while the peer socket is idle (listening).
     void exitCommand();
+    // A second copy on this data directory asks for it: the windows come to the front.
+    void bringToFront();
+    InstanceChannel &instanceChannel() { return m_channel; }
 
 Q_SIGNALS:
     // The client has shut down; the program ends.
@@ -70,6 +74,7 @@ private:
 
     QString m_dataDir;
     InstanceLock m_lock;
+    InstanceChannel m_channel;
     UiDesktop m_desktop;
     std::unique_ptr<CoreClient> m_parts;
     QPointer<EntranceWindow> m_entrance;

@@ -18,7 +18,8 @@ std::shared_ptr<MailService> mailService(const QString &dataDir, const QHostAddr
 CoreClient::CoreClient(const QString &dataDir, const QHostAddress &bindAddress, Desktop &desktop)
     : core(dataDir, bindAddress, desktop), link(core), board(core, link), chat(core, link, board),
       transfer(core, link, chat), server(core), checkRunner(mailService(dataDir, bindAddress)),
-      postRunner(mailService(dataDir, bindAddress)), mailCheck(core, checkRunner), mailPost(core, postRunner)
+      postRunner(mailService(dataDir, bindAddress)), mailCheck(core, checkRunner), mailPost(core, postRunner),
+      attention(core, link, chat)
 {
     mailCheck.setObjectName(QStringLiteral("MailCheck"));
     mailPost.setObjectName(QStringLiteral("MailPost"));

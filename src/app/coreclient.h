@@ -5,6 +5,7 @@
 // and the mail check and post, each mail part on a worker thread of its own.
 // The windows are built on top of it; a test drives a whole conversation with
 // it and a fake desktop.
+#include "app/attention.h"
 #include "chat/chatsession.h"
 #include "mail/mailcheck.h"
 #include "mail/mailpost.h"
@@ -30,4 +31,5 @@ public:
     MailRunner postRunner;
     MailCheck mailCheck;
     MailPost mailPost;
+    Attention attention;
 };

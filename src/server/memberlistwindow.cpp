@@ -1,6 +1,7 @@
 #include "server/memberlistwindow.h"
 
 #include "server/memberentry.h"
+#include "server/memberrowdelegate.h"
 #include "server/serverclient.h"
 #include "shell/clientcore.h"
 #include "shell/icons.h"
@@ -75,6 +76,7 @@ MemberListWindow::MemberListWindow(ClientCore &core, const ServerClient &server,
     m_lines->setObjectName(QStringLiteral("List2"));
     m_lines->setModel(m_rows);
     m_lines->setUniformItemSizes(true);
+    m_lines->setItemDelegate(new MemberRowDelegate(m_lines));
     m_lines->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_lines->setSelectionMode(QAbstractItemView::SingleSelection);
     m_lines->setMinimumSize(300, 220);

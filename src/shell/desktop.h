@@ -48,6 +48,13 @@ public:
         return getSaveFileName(QString(), QString(), filter);
     }
 
+    // Whether the user is at window `n` of this copy (its form number; 0: any of its windows).
+    virtual bool isWindowActive(int) { return false; }
+    // A desktop notification (through the tray icon) and an attention hint on window `n`.
+    virtual void notify(int, const QString &, const QString &) {}
+    // The tray icon's tooltip.
+    virtual void setTrayToolTip(const QString &) {}
+
     // The clock, for the dates written into posts and logs.
     virtual QDateTime now() { return QDateTime::currentDateTime(); }
 };

@@ -1,6 +1,7 @@
 #include "shell/uidesktop.h"
 
 #include "shell/dialogs.h"
+#include "shell/icons.h"
 #include "shell/modulelibrary.h"
 #include "shell/soundplayer.h"
 
@@ -12,6 +13,8 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QImage>
+#include <QSystemTrayIcon>
+#include <QTimer>
 
 UiDesktop::UiDesktop(QObject *parent) : QObject(parent) {}
 
@@ -168,4 +171,42 @@ QString UiDesktop::getOpenFileName(const QString &caption, const QString &filter
     const QString next = takeNextFileName(preset);
     if (preset) return next;
     return QFileDialog::getOpenFileName(nullptr, caption, QString(), filter);
+}
+
+bool UiDesktop::isWindowActive(int n)
+{
+    auto active = [](QWidget *w) { return w && w->isVisible() && !w->isMinimized() && w->isActiveWindow(); };
+    if (n != 0) return m_windowOf && active(m_windowOf(n));
+    // Any window of this copy: the entrance, the numbered ones and the dialogs.
+    if (active(m_message) || active(m_yesNo)) return true;
+    for (int k = 1; m_windowOf && k <= 10; ++k)
+        if (active(m_windowOf(k))) return true;
+    return false;
+}
+
+void UiDesktop::notify(int n, const QString &title, const QString &text)
+{
+    m_notified.append(title + QStringLiteral(": ") + text);
+    if (m_notified.size() > 200) m_notified.removeFirst();
+    if (m_tray && m_tray->isVisible() && QSystemTrayIcon::supportsMessages())
+        m_tray->showMessage(title, text, icons::appIcon());
+    // The hint goes to the window the news is about (a request's is its question), else to the
+    // entrance window; it is looked for once the news has opened its window.
+    QTimer::singleShot(0, this, [this, n] {
+        QWidget *w = n == 0 ? m_yesNo.data() : m_windowOf ? m_windowOf(n) : nullptr;
+        if ((!w || !w->isVisible()) && m_windowOf) w = m_windowOf(1);
+        if (w) QApplication::alert(w);
+    });
+}
+
+void UiDesktop::setTrayToolTip(const QString &text)
+{
+    m_toolTip = text;
+    if (m_tray) m_tray->setToolTip(text);
+}
+
+void UiDesktop::setTray(QSystemTrayIcon *tray)
+{
+    m_tray = tray;
+    if (m_tray && !m_toolTip.isEmpty()) m_tray->setToolTip(m_toolTip);
 }

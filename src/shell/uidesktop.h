@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 
+class QSystemTrayIcon;
+class QWidget;
 class SoundPlayer;
 
 class UiDesktop final : public QObject, public Desktop {
@@ -34,6 +36,15 @@ public:
     QString getSaveFileName(const QString &caption, const QString &preset, const QString &filter) override;
     QString getOpenFileName(const QString &caption, const QString &filter) override;
     QString getSaveTarget(const QString &filter) override;
+    bool isWindowActive(int n) override;
+    void notify(int n, const QString &title, const QString &text) override;
+    void setTrayToolTip(const QString &text) override;
+
+    // The tray icon that carries notifications and the tooltip; null without a tray.
+    void setTray(QSystemTrayIcon *tray);
+    // The window of a form number (1 the entrance window), for activity and attention hints.
+    void setWindowLookup(std::function<QWidget *(int)> lookup) { m_windowOf = std::move(lookup); }
+    QString trayToolTip() const { return m_toolTip; }
 
     MessageWindow *messageWindow() const { return m_message; }
     YesNoWindow *yesNoWindow() const { return m_yesNo; }
@@ -49,6 +60,8 @@ public:
     }
     QStringList playedSounds() const { return m_played; }
     QStringList shownMessages() const { return m_shown; }
+    // Notifications as "title: text", the last 200.
+    QStringList notifications() const { return m_notified; }
 
 Q_SIGNALS:
     void yesNoShown();
@@ -68,6 +81,10 @@ private:
     bool m_hasNextFileName = false;
     QStringList m_played;
     QStringList m_shown;
+    QStringList m_notified;
+    QPointer<QSystemTrayIcon> m_tray;
+    std::function<QWidget *(int)> m_windowOf;
+    QString m_toolTip;
     std::unique_ptr<SoundPlayer> m_sounds; // made by the first sound
     bool m_soundsTried = false;
 };

@@ -23,6 +23,15 @@ public:
     QStringList savePresets;
     QStringList filters;
     int opens = 0;
+    // Windows the user is at (form numbers; 0 stands for any window), and what was notified.
+    QList<int> activeWindows;
+    struct Notice {
+        int window;
+        QString title;
+        QString text;
+    };
+    QList<Notice> notices;
+    QString trayToolTip;
     // A picture put on the clipboard.
     std::function<void(const QImage &)> imageCopied;
 
@@ -42,6 +51,12 @@ public:
         clipboard.clear();
         if (imageCopied) imageCopied(image);
     }
+    bool isWindowActive(int n) override { return activeWindows.contains(n); }
+    void notify(int n, const QString &title, const QString &text) override
+    {
+        notices.append({n, title, text});
+    }
+    void setTrayToolTip(const QString &text) override { trayToolTip = text; }
     QString getSaveFileName(const QString &, const QString &preset, const QString &filter) override
     {
         savePresets << preset;

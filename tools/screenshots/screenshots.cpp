@@ -16,7 +16,7 @@
 #include "whiteboard/whiteboardwindow.h"
 
 #include <QApplication>
-#include <QListWidget>
+#include <QListView>
 #include <QPainter>
 
 #include <cstdio>
@@ -124,7 +124,7 @@ int main(int argc, char **argv)
             10000))
         return fail("member list");
     server::MemberListWindow *list = serverWindows.memberList();
-    auto *rows = list->findChild<QListView *>(QStringLiteral("List2"));
+    QListView *rows = list->listView();
     rows->setCurrentIndex(rows->model()->index(2, 0));
     if (!save(list, out + QStringLiteral("/memberlist.png"))) return fail("member list");
     list->close();
