@@ -21,6 +21,7 @@ FontSizeDialog::FontSizeDialog(int currentSize, QWidget *parent) : QDialog(paren
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,4}")), m_size));
     m_refused = new QLabel(this);
     m_refused->setObjectName(QStringLiteral("Label2"));
+    m_refused->setAccessibleName(QStringLiteral("入力できない理由"));
     m_refused->setStyleSheet(QStringLiteral("color: #c00000;"));
     // Its line is kept while hidden, so the dialog does not jump when it shows.
     QSizePolicy keep = m_refused->sizePolicy();

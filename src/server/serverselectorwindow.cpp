@@ -61,6 +61,7 @@ ServerSelectorWindow::ServerSelectorWindow(ClientCore &core, std::function<void(
     m_outcome = new QLabel(this);
     m_outcome->setObjectName(QStringLiteral("Label4"));
     m_outcome->setWordWrap(true);
+    m_outcome->setAccessibleName(QStringLiteral("追加の結果"));
     for (QLineEdit *box : {m_address, m_description})
         box->installEventFilter(this);
 

@@ -30,6 +30,8 @@ ProgressWindow::ProgressWindow(QWidget *chatWindow, SharedState &state)
     m_bar->setRange(0, 100);
     m_bar->setValue(0);
     m_bar->setTextVisible(false);
+    m_bar->setAccessibleName(QStringLiteral("転送の進み具合"));
+    m_fileName->setAccessibleName(QStringLiteral("転送するファイル"));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_fileName);
     layout->addWidget(m_bar);
