@@ -60,6 +60,7 @@ bool postgresUrl(const QString &database, SqlEngine *e, QString *error)
         // As SQLite's normal sync: a commit does not wait for the disk; a crash loses at most
         // the last moments, never a half-written member.
         QStringLiteral("SET synchronous_commit = off"),
+        QStringLiteral("SET client_min_messages = warning"),
         QStringLiteral("SET statement_timeout = 5000"),
         QStringLiteral("SET lock_timeout = 5000"),
     };
