@@ -149,7 +149,8 @@ bool DialogueConnection::dropUnless(StoreResult r, const QString &address, const
     // Either way the client sees the same silent close as for any other failure.
     drop(r == StoreResult::Refused
              ? QStringLiteral("tried to %1 %2, which is not theirs").arg(QLatin1String(what), address)
-             : QStringLiteral("could not %1 %2: the database is unreachable").arg(QLatin1String(what), address));
+             : QStringLiteral("could not %1 %2: the database is unreachable")
+                   .arg(QLatin1String(what), address));
     return true;
 }
 

@@ -212,7 +212,8 @@ StoreResult DirectoryServer::mayChange(const QString &address, const QString &ho
 StoreResult DirectoryServer::storeMember(const QString &address, const QString &name, const QString &comment,
                                          const QString &host)
 {
-    const MemberStore::Change c = m_store.put(address, name, comment, host, now(), m_config.maxMembersPerHost);
+    const MemberStore::Change c =
+        m_store.put(address, name, comment, host, now(), m_config.maxMembersPerHost);
     noteWriteError();
     if (c.result != StoreResult::Done) return c.result;
     log(QStringLiteral("%1 %2 %3 as %4")
@@ -249,9 +250,9 @@ void DirectoryServer::setChatting(const QString &host, bool chatting)
         m_store.setChatting(host, chatting, now(), now() - m_config.expireAfterSecs, maxChatMarks);
     if (stored) heardFrom(host);
     noteWriteError();
-    log(QStringLiteral("%1 %2%3")
-            .arg(host, chatting ? QStringLiteral("is chatting") : QStringLiteral("is free"),
-                 stored ? QString() : QStringLiteral(" (not stored)")));
+    log(QStringLiteral("%1 %2%3").arg(host,
+                                      chatting ? QStringLiteral("is chatting") : QStringLiteral("is free"),
+                                      stored ? QString() : QStringLiteral(" (not stored)")));
     if (stored) Q_EMIT chatStatusChanged(host, chatting);
 }
 

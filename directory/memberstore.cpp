@@ -110,9 +110,10 @@ bool MemberStore::createSchema(QString *error)
         db.rollback();
         return false;
     }
-    if (!ok || (found < kSchemaVersion && (!step(QStringLiteral("DELETE FROM wez_schema")) ||
-                                           !step(QStringLiteral("INSERT INTO wez_schema (version) VALUES (%1)")
-                                                     .arg(kSchemaVersion)))) ||
+    if (!ok ||
+        (found < kSchemaVersion &&
+         (!step(QStringLiteral("DELETE FROM wez_schema")) ||
+          !step(QStringLiteral("INSERT INTO wez_schema (version) VALUES (%1)").arg(kSchemaVersion)))) ||
         !db.commit()) {
         if (error->isEmpty()) *error = errorText(db.lastError());
         db.rollback();
@@ -317,8 +318,8 @@ std::optional<QStringList> MemberStore::trim(int maxPerHost)
     const bool ok = attempt([&] {
         gone.clear();
         if (maxPerHost <= 0) return true;
-        QSqlQuery *q = run(QStringLiteral("SELECT host FROM members GROUP BY host HAVING COUNT(*) > ?"),
-                           {maxPerHost});
+        QSqlQuery *q =
+            run(QStringLiteral("SELECT host FROM members GROUP BY host HAVING COUNT(*) > ?"), {maxPerHost});
         if (!q) return false;
         QStringList hosts;
         while (q->next())
@@ -375,11 +376,10 @@ std::optional<QList<Member>> MemberStore::select(const QString &where, const QVa
         [&] {
             list.clear();
             QSqlQuery *q = run(
-                QStringLiteral(
-                    "SELECT m.seq, m.address, m.name, m.comment, m.host, m.last_seen, "
-                    "CASE WHEN EXISTS (SELECT 1 FROM chats c WHERE c.host = m.host) OR "
-                    "EXISTS (SELECT 1 FROM chats c WHERE c.host = m.address) THEN 1 ELSE 0 END "
-                    "FROM members m WHERE ") +
+                QStringLiteral("SELECT m.seq, m.address, m.name, m.comment, m.host, m.last_seen, "
+                               "CASE WHEN EXISTS (SELECT 1 FROM chats c WHERE c.host = m.host) OR "
+                               "EXISTS (SELECT 1 FROM chats c WHERE c.host = m.address) THEN 1 ELSE 0 END "
+                               "FROM members m WHERE ") +
                     where,
                 values);
             if (!q) return false;

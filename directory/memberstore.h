@@ -45,8 +45,8 @@ public:
 
     struct Change {
         StoreResult result = StoreResult::Unavailable;
-        bool existed = false;  // the address was listed before
-        QStringList dropped;   // others removed to keep the host within its limit
+        bool existed = false; // the address was listed before
+        QStringList dropped;  // others removed to keep the host within its limit
     };
     // Only the host that registered an entry, or the host at its address, may change it.
     StoreResult mayChange(const QString &address, const QString &host);

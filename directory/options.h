@@ -4,7 +4,8 @@
 //                 [--expire-after SECONDS] [--max-connections N] [--max-per-host N]
 //                 [--max-members-per-host N]
 //   wez-directory --help | --version
-//   wez-directory --notice TEXT [--notice-to HOST]... [--notice-port PORT] [--bind ADDRESS] [--database FILE|URL]
+//   wez-directory --notice TEXT [--notice-to HOST]... [--notice-port PORT] [--bind ADDRESS] [--database
+//   FILE|URL]
 #include "directory/directoryserver.h"
 
 #include <QString>

@@ -18,7 +18,8 @@ QStringList sharedSchema(const QString &integer)
         QStringLiteral("CREATE INDEX IF NOT EXISTS members_by_host ON members (host)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS members_by_last_seen ON members (last_seen)"),
         // Hosts in a chat, by connection address, whether they are listed yet or not.
-        QStringLiteral("CREATE TABLE IF NOT EXISTS chats (host TEXT PRIMARY KEY, since %1 NOT NULL)").arg(integer),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS chats (host TEXT PRIMARY KEY, since %1 NOT NULL)")
+            .arg(integer),
         QStringLiteral("CREATE INDEX IF NOT EXISTS chats_by_since ON chats (since)"),
         QStringLiteral("CREATE TABLE IF NOT EXISTS wez_schema (version INTEGER NOT NULL)"),
     };
@@ -39,10 +40,10 @@ bool postgresUrl(const QString &database, SqlEngine *e, QString *error)
     e->password = url.password(QUrl::FullyDecoded);
     e->name = path.mid(1);
     // A server that stops answering must not hold the event loop long: every wait has a bound.
-    QStringList options{QStringLiteral("connect_timeout=5"), QStringLiteral("keepalives_idle=10"),
-                        QStringLiteral("keepalives_interval=5"), QStringLiteral("keepalives_count=2"),
-                        QStringLiteral("tcp_user_timeout=10000"),
-                        QStringLiteral("application_name=wez-directory")};
+    QStringList options{
+        QStringLiteral("connect_timeout=5"),      QStringLiteral("keepalives_idle=10"),
+        QStringLiteral("keepalives_interval=5"),  QStringLiteral("keepalives_count=2"),
+        QStringLiteral("tcp_user_timeout=10000"), QStringLiteral("application_name=wez-directory")};
     const auto items = QUrlQuery(url).queryItems(QUrl::FullyDecoded);
     for (const auto &[key, value] : items) {
         if (key.contains(QLatin1Char(';')) || value.contains(QLatin1Char(';')) ||
@@ -67,8 +68,9 @@ bool postgresUrl(const QString &database, SqlEngine *e, QString *error)
     e->schema = sharedSchema(QStringLiteral("BIGINT"));
     e->schema << QStringLiteral("CREATE SEQUENCE IF NOT EXISTS members_seq")
               // Members copied in from elsewhere keep their places ahead of new ones.
-              << QStringLiteral("SELECT setval('members_seq', (SELECT MAX(seq) FROM members)) "
-                                "WHERE (SELECT MAX(seq) FROM members) > (SELECT last_value FROM members_seq)");
+              << QStringLiteral(
+                     "SELECT setval('members_seq', (SELECT MAX(seq) FROM members)) "
+                     "WHERE (SELECT MAX(seq) FROM members) > (SELECT last_value FROM members_seq)");
     // Two servers starting on an empty database would both create the tables.
     e->schemaLock = QStringLiteral("SELECT pg_advisory_xact_lock(1203)");
     // Two servers taking registrations from one host at once would each keep its limit.
@@ -83,7 +85,8 @@ bool postgresUrl(const QString &database, SqlEngine *e, QString *error)
 bool SqlEngine::forDatabase(const QString &database, SqlEngine *e, QString *error)
 {
     *e = SqlEngine();
-    if (database.startsWith(QLatin1String("postgresql://")) || database.startsWith(QLatin1String("postgres://")))
+    if (database.startsWith(QLatin1String("postgresql://")) ||
+        database.startsWith(QLatin1String("postgres://")))
         return postgresUrl(database, e, error);
     e->driver = QStringLiteral("QSQLITE");
     e->file = database.isEmpty() ? QStringLiteral(":memory:") : database;

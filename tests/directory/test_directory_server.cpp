@@ -309,7 +309,8 @@ private Q_SLOTS:
         split.send(name.right(1));
         QCOMPARE(split.next(), QByteArray("SRV 520"));
         QCOMPARE(split.ask("SRV 130z").left(7), QByteArray("SRV 530"));
-        QCOMPARE(server.members().find(loopback(10).toString()).value_or(directory::Member()).name, QString::fromUtf8("○名"));
+        QCOMPARE(server.members().find(loopback(10).toString()).value_or(directory::Member()).name,
+                 QString::fromUtf8("○名"));
 
         // The silent one is let go at its idle limit.
         QVERIFY(silent.closedByServer());

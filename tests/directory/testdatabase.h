@@ -37,10 +37,10 @@ private:
 };
 
 // In initTestCase: the engine is up, or the test case skips (fails where PgServer::mustRun()).
-#define WEZ_REQUIRE_DATABASE(db)                                                                            \
-    do {                                                                                                    \
-        if (const QString why_ = (db).setUp(); !why_.isEmpty()) {                                           \
-            if (PgServer::mustRun()) QFAIL(qPrintable(why_));                                               \
-            QSKIP(qPrintable(why_));                                                                        \
-        }                                                                                                   \
+#define WEZ_REQUIRE_DATABASE(db)                                                                             \
+    do {                                                                                                     \
+        if (const QString why_ = (db).setUp(); !why_.isEmpty()) {                                            \
+            if (PgServer::mustRun()) QFAIL(qPrintable(why_));                                                \
+            QSKIP(qPrintable(why_));                                                                         \
+        }                                                                                                    \
     } while (false)

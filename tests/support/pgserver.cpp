@@ -51,7 +51,8 @@ PgServer::~PgServer()
 
 QString PgServer::unavailableReason()
 {
-    if (binDir().isEmpty()) return QStringLiteral("no PostgreSQL server installed (run scripts/install-deps)");
+    if (binDir().isEmpty())
+        return QStringLiteral("no PostgreSQL server installed (run scripts/install-deps)");
     if (asRoot() && !::getpwnam(kServerUser))
         return QStringLiteral("running as root, and there is no postgres user to run the server as");
     if (asRoot() && !QFile::exists(QStringLiteral("/usr/bin/setpriv")))
@@ -111,8 +112,9 @@ bool PgServer::start(QString *why, bool durable)
         }
         m_port = probe.serverPort();
     }
-    QStringList args{QStringLiteral("-D"), pg + QStringLiteral("/data"), QStringLiteral("-p"),
-                     QString::number(m_port), QStringLiteral("-k"), pg + QStringLiteral("/socket"),
+    QStringList args{QStringLiteral("-D"), pg + QStringLiteral("/data"),
+                     QStringLiteral("-p"), QString::number(m_port),
+                     QStringLiteral("-k"), pg + QStringLiteral("/socket"),
                      QStringLiteral("-c"), QStringLiteral("listen_addresses=") + m_host.toString(),
                      QStringLiteral("-c"), QStringLiteral("max_connections=40")};
     if (!durable)
@@ -161,10 +163,10 @@ bool PgServer::sql(const QString &statements, QString *why, const QString &datab
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(QStringLiteral("/usr/bin/psql"),
-            {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
-             QStringLiteral("-h"), m_host.toString(), QStringLiteral("-p"), QString::number(m_port),
-             QStringLiteral("-U"), QStringLiteral("wez"), QStringLiteral("-d"), database, QStringLiteral("-c"),
-             statements});
+            {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
+             QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-h"), m_host.toString(), QStringLiteral("-p"),
+             QString::number(m_port), QStringLiteral("-U"), QStringLiteral("wez"), QStringLiteral("-d"),
+             database, QStringLiteral("-c"), statements});
     const bool ok = p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     if (!ok && why) *why = QString::fromLocal8Bit(p.readAll());
     return ok;
