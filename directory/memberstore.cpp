@@ -161,10 +161,7 @@ bool MemberStore::attempt(const std::function<bool()> &work, bool atomic)
     for (int tries = 0; tries < 2; ++tries) {
         if (!ready()) return false;
         QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-        if (atomic && !db.transaction()) {
-            m_errors << errorText(db.lastError());
-            return false;
-        }
+        if (atomic && !begin(db)) return false;
         const bool done = work() && (!atomic || db.commit());
         if (done) return true;
         if (atomic && !m_down) {
@@ -173,6 +170,19 @@ bool MemberStore::attempt(const std::function<bool()> &work, bool atomic)
         }
         if (!m_down) return false;
     }
+    return false;
+}
+
+bool MemberStore::begin(QSqlDatabase &db)
+{
+    if (m_engine.begin.isEmpty()) {
+        if (db.transaction()) return true;
+        m_errors << errorText(db.lastError());
+        return false;
+    }
+    QSqlQuery q(db);
+    if (q.exec(m_engine.begin)) return true;
+    m_errors << errorText(q.lastError());
     return false;
 }
 

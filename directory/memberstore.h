@@ -84,6 +84,7 @@ private:
     // Runs `work`, in one transaction when `atomic`; false when anything in it failed (all
     // of it undone). Run once more on a fresh connection when the old one was lost.
     bool attempt(const std::function<bool()> &work, bool atomic = true);
+    bool begin(QSqlDatabase &db);
     // A cached prepared statement, its values bound, executed; null on failure.
     QSqlQuery *run(const QString &sql, const QVariantList &values = {});
     // The host's entries besides `keep` beyond `maxPerHost`, least recently heard from last.

@@ -95,6 +95,9 @@ bool SqlEngine::forDatabase(const QString &database, SqlEngine *e, QString *erro
     e->session = {QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("PRAGMA synchronous=NORMAL"),
                   QStringLiteral("PRAGMA busy_timeout=5000")};
     e->schema = sharedSchema(QStringLiteral("INTEGER"));
+    // Servers sharing the file take the write lock up front: one that upgraded a read
+    // transaction later could be refused at once instead of waiting its turn.
+    e->begin = QStringLiteral("BEGIN IMMEDIATE");
     // One writer at a time holds the file, so the next place is simply past the last.
     e->nextSeq = QStringLiteral("(SELECT COALESCE(MAX(seq), 0) + 1 FROM members)");
     return true;

@@ -19,6 +19,8 @@ struct SqlEngine {
     // Serialises schema set-up between servers starting at once; empty where the
     // engine's own write lock does that.
     QString schemaLock;
+    // Begins a transaction that will write; empty for the driver's own.
+    QString begin;
     // Serialises the writes for one registering host (bound value: the host); may be empty.
     QString hostLock;
     // The expression for the list place of a new member.
