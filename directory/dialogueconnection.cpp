@@ -8,6 +8,11 @@
 #include <QTimer>
 
 namespace directory {
+namespace {
+// Entries read from the database at a time: one query per this many answers, and
+// this much held per listing connection.
+constexpr int pageSize = 100;
+} // namespace
 
 DialogueConnection::DialogueConnection(QTcpSocket *socket, DirectoryServer &server, int idleTimeoutMs,
                                        int exchangeLimitMs)
@@ -69,6 +74,7 @@ void DialogueConnection::handle(const Request &request)
             m_step = Step::Listing;
             m_cursor = 0;
             m_listed = 0;
+            m_page.clear();
             return sendNextEntry();
         case RequestCode::OwnAddress:
             m_server.log(QStringLiteral("%1 asked for its address").arg(m_host));
@@ -76,8 +82,7 @@ void DialogueConnection::handle(const Request &request)
         case RequestCode::SignOff: {
             QString address = DirectoryServer::usableAddress(request.payload);
             if (address.isEmpty()) address = m_host;
-            if (!m_server.signOff(address, m_host))
-                return drop(QStringLiteral("tried to sign off %1, which is not theirs").arg(address));
+            if (dropUnless(m_server.signOff(address, m_host), address, "sign off")) return;
             // The client closes on the end of a list, so this lets its sign-off finish at once.
             return send(QStringLiteral("SRV 540"));
         }
@@ -90,8 +95,7 @@ void DialogueConnection::handle(const Request &request)
         m_address = DirectoryServer::usableAddress(request.payload);
         if (m_address.isEmpty()) m_address = m_host;
         // Refused here already, so a stranger learns nothing from the steps that would follow.
-        if (!m_server.mayChange(m_address, m_host))
-            return drop(QStringLiteral("tried to register over %1, which is not theirs").arg(m_address));
+        if (dropUnless(m_server.mayChange(m_address, m_host), m_address, "register over")) return;
         m_step = Step::WantName;
         return send(QStringLiteral("SRV 510"));
     case Step::WantName:
@@ -104,11 +108,13 @@ void DialogueConnection::handle(const Request &request)
     case Step::WantComment:
         if (request.code != RequestCode::Comment) return unexpected();
         // Checked again: the entry may have changed hands while this dialogue ran.
-        if (!m_server.storeMember(m_address, m_name, request.payload, m_host))
-            return drop(QStringLiteral("tried to register over %1, which is not theirs").arg(m_address));
+        if (dropUnless(m_server.storeMember(m_address, m_name, request.payload, m_host), m_address,
+                       "register over"))
+            return;
         m_step = Step::Listing;
         m_cursor = 0;
         m_listed = 0;
+        m_page.clear();
         return sendNextEntry();
     case Step::Listing:
         if (request.code != RequestCode::Next) return unexpected();
@@ -119,16 +125,33 @@ void DialogueConnection::handle(const Request &request)
 void DialogueConnection::sendNextEntry()
 {
     // A cursor on the list place rather than a copy: members coming and going meanwhile
-    // are simply seen or not, and a thousand slow listers cost no memory.
-    const Member *m = m_server.memberAfter(m_cursor);
-    if (!m) {
+    // are simply seen or not, and a thousand slow listers hold a page each, not the list.
+    if (m_pageAt >= m_page.size()) {
+        auto page = m_server.membersAfter(m_cursor, pageSize);
+        if (!page) return drop(QStringLiteral("the database is unreachable"));
+        m_page = std::move(*page);
+        m_pageAt = 0;
+    }
+    if (m_page.isEmpty()) {
         m_step = Step::Ready;
         m_server.log(QStringLiteral("%1 listed %2 members").arg(m_host).arg(m_listed));
         return send(QStringLiteral("SRV 540"));
     }
-    m_cursor = m->seq;
+    const Member &m = m_page[m_pageAt++];
+    m_cursor = m.seq;
     ++m_listed;
-    send(QStringLiteral("SRV 530") + m_server.entryText(*m));
+    send(QStringLiteral("SRV 530") + DirectoryServer::entryText(m));
+}
+
+bool DialogueConnection::dropUnless(StoreResult r, const QString &address, const char *what)
+{
+    if (r == StoreResult::Done) return false;
+    // Either way the client sees the same silent close as for any other failure.
+    drop(r == StoreResult::Refused
+             ? QStringLiteral("tried to %1 %2, which is not theirs").arg(QLatin1String(what), address)
+             : QStringLiteral("could not %1 %2: the database is unreachable")
+                   .arg(QLatin1String(what), address));
+    return true;
 }
 
 void DialogueConnection::send(const QString &message)

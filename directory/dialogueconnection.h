@@ -1,7 +1,10 @@
 #pragma once
 // One client's dialogue on the directory port: greet, then answer each message
 // with exactly one message, so the client's strict alternation keeps them apart.
+#include "directory/memberstore.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -30,6 +33,8 @@ private:
     void send(const QString &message);
     void sendNextEntry();
     void drop(const QString &why);
+    // Drops the connection unless `r` is Done; true when it did.
+    bool dropUnless(StoreResult r, const QString &address, const char *what);
 
     QTcpSocket *m_socket;
     DirectoryServer &m_server;
@@ -41,6 +46,8 @@ private:
     QString m_address;
     QString m_name;
     qint64 m_cursor = 0;
+    QList<Member> m_page; // the next entries to send, read ahead from the database
+    qsizetype m_pageAt = 0;
     int m_listed = 0;
     bool m_dropped = false;
 };

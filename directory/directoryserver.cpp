@@ -69,7 +69,7 @@ bool DirectoryServer::start(QString *error)
     const int expired = expireNow();
     if (expired > 0) log(QStringLiteral("%1 members expired while we were down").arg(expired));
     // A lower limit than the last run had, or a database from before there was one.
-    const qsizetype trimmed = m_store.trim(m_config.maxMembersPerHost).size();
+    const qsizetype trimmed = m_store.trim(m_config.maxMembersPerHost).value_or(QStringList()).size();
     noteWriteError();
     if (trimmed > 0) log(QStringLiteral("%1 members over the limit per address dropped").arg(trimmed));
 
@@ -119,8 +119,8 @@ bool DirectoryServer::start(QString *error)
         ports << QString::number(s->serverPort());
     log(QStringLiteral("listening on %1 ports %2, %3 members, database %4")
             .arg(m_config.bind.toString(), ports.join(QLatin1Char(' ')))
-            .arg(m_store.size())
-            .arg(m_config.database.isEmpty() ? QStringLiteral("(memory)") : m_config.database));
+            .arg(m_store.count().value_or(0))
+            .arg(m_store.display()));
     return true;
 }
 
@@ -132,6 +132,7 @@ void DirectoryServer::stop()
     m_dialogue = nullptr;
     qDeleteAll(m_status);
     m_status.clear();
+    m_store.close();
     // Open connections go with us; their destructors close the sockets.
     const auto connections = findChildren<QObject *>(Qt::FindDirectChildrenOnly);
     for (QObject *c : connections) {
@@ -195,51 +196,46 @@ QString DirectoryServer::chatMark()
     return QString::fromUtf8("（チャット中）");
 }
 
-bool DirectoryServer::isChatting(const Member &m) const
+QString DirectoryServer::entryText(const Member &m)
 {
-    return m_chatting.contains(m.host) || m_chatting.contains(m.address);
+    return m.address + QLatin1Char(',') + m.name + QLatin1Char(',') + (m.chatting ? chatMark() : QString()) +
+           m.comment;
 }
 
-QString DirectoryServer::entryText(const Member &m) const
+StoreResult DirectoryServer::mayChange(const QString &address, const QString &host)
 {
-    return m.address + QLatin1Char(',') + m.name + QLatin1Char(',') +
-           (isChatting(m) ? chatMark() : QString()) + m.comment;
-}
-
-bool DirectoryServer::mayChange(const QString &address, const QString &host) const
-{
-    const Member *m = m_store.find(address);
-    return !m || m->host == host || address == host;
-}
-
-bool DirectoryServer::storeMember(const QString &address, const QString &name, const QString &comment,
-                                  const QString &host)
-{
-    if (!mayChange(address, host)) return false;
-    const bool known = m_store.find(address) != nullptr;
-    const QStringList dropped = m_store.put(address, name, comment, host, now(), m_config.maxMembersPerHost);
+    const StoreResult r = m_store.mayChange(address, host);
     noteWriteError();
+    return r;
+}
+
+StoreResult DirectoryServer::storeMember(const QString &address, const QString &name, const QString &comment,
+                                         const QString &host)
+{
+    const MemberStore::Change c =
+        m_store.put(address, name, comment, host, now(), m_config.maxMembersPerHost);
+    noteWriteError();
+    if (c.result != StoreResult::Done) return c.result;
     log(QStringLiteral("%1 %2 %3 as %4")
-            .arg(host, known ? QStringLiteral("re-registered") : QStringLiteral("registered"), address,
+            .arg(host, c.existed ? QStringLiteral("re-registered") : QStringLiteral("registered"), address,
                  name));
-    for (const QString &a : dropped) {
+    for (const QString &a : c.dropped) {
         log(QStringLiteral("%1 dropped %2 to stay within its limit").arg(host, a));
         Q_EMIT memberRemoved(a);
     }
     Q_EMIT memberStored(address);
-    return true;
+    return c.result;
 }
 
-bool DirectoryServer::signOff(const QString &address, const QString &host)
+StoreResult DirectoryServer::signOff(const QString &address, const QString &host)
 {
-    if (!mayChange(address, host)) return false;
-    const bool removed = m_store.remove(address);
+    const MemberStore::Change c = m_store.remove(address, host);
     noteWriteError();
-    m_chatting.remove(address);
+    if (c.result != StoreResult::Done) return c.result;
     log(QStringLiteral("%1 signed off %2%3")
-            .arg(host, address, removed ? QString() : QStringLiteral(" (not listed)")));
-    if (removed) Q_EMIT memberRemoved(address);
-    return true;
+            .arg(host, address, c.existed ? QString() : QStringLiteral(" (not listed)")));
+    if (c.existed) Q_EMIT memberRemoved(address);
+    return c.result;
 }
 
 void DirectoryServer::heardFrom(const QString &host)
@@ -250,32 +246,34 @@ void DirectoryServer::heardFrom(const QString &host)
 
 void DirectoryServer::setChatting(const QString &host, bool chatting)
 {
-    if (chatting) {
-        if (m_chatting.size() >= maxChatMarks && !m_chatting.contains(host)) expireNow();
-        if (m_chatting.size() < maxChatMarks || m_chatting.contains(host)) m_chatting.insert(host, now());
-    } else {
-        m_chatting.remove(host);
-    }
-    heardFrom(host);
-    log(QStringLiteral("%1 %2").arg(host,
-                                    chatting ? QStringLiteral("is chatting") : QStringLiteral("is free")));
-    Q_EMIT chatStatusChanged(host, chatting);
+    const bool stored =
+        m_store.setChatting(host, chatting, now(), now() - m_config.expireAfterSecs, maxChatMarks);
+    if (stored) heardFrom(host);
+    noteWriteError();
+    log(QStringLiteral("%1 %2%3").arg(host,
+                                      chatting ? QStringLiteral("is chatting") : QStringLiteral("is free"),
+                                      stored ? QString() : QStringLiteral(" (not stored)")));
+    if (stored) Q_EMIT chatStatusChanged(host, chatting);
+}
+
+std::optional<QList<Member>> DirectoryServer::membersAfter(qint64 seq, int limit)
+{
+    auto page = m_store.page(seq, limit);
+    noteWriteError();
+    return page;
 }
 
 int DirectoryServer::expireNow()
 {
-    const qint64 cutoff = now() - m_config.expireAfterSecs;
-    // A chat that never reported its end must not mark its member for ever.
-    m_chatting.removeIf([cutoff](const QHash<QString, qint64>::iterator &it) { return it.value() < cutoff; });
-    const int n = m_store.expire(cutoff);
+    const std::optional<int> n = m_store.expire(now() - m_config.expireAfterSecs);
     noteWriteError();
-    return n;
+    return n.value_or(-1);
 }
 
 void DirectoryServer::noteWriteError()
 {
-    const QString e = m_store.takeWriteError();
-    if (!e.isEmpty()) log(QStringLiteral("database write failed (kept in memory): %1").arg(e));
+    const QString e = m_store.takeError();
+    if (!e.isEmpty()) log(QStringLiteral("database: %1").arg(e));
 }
 
 QString DirectoryServer::usableAddress(const QString &announced)

@@ -18,7 +18,7 @@ namespace directory {
 
 struct ServerConfig {
     QHostAddress bind = QHostAddress(QHostAddress::AnyIPv4);
-    QString database; // empty: members live in memory only
+    QString database; // a SQLite file, "postgresql://..."; empty: members live in memory only
     quint16 dialoguePort = 1203;
     QList<quint16> statusPorts = {1204, 1206};
     int idleTimeoutMs = 30000;          // a connection that stays silent this long is dropped
@@ -40,7 +40,7 @@ public:
     void stop();
 
     const ServerConfig &config() const { return m_config; }
-    const MemberStore &members() const { return m_store; }
+    MemberStore &members() { return m_store; }
     int connectionCount() const { return m_connections; }
 
     // Log lines go to stderr unless a sink is set (an empty sink silences them).
@@ -49,19 +49,20 @@ public:
 
     // The shape of the list the clients see.
     static QString chatMark();
-    QString entryText(const Member &m) const;
-    bool isChatting(const Member &m) const;
+    static QString entryText(const Member &m);
 
     // Used by the connections. Only the host that registered an entry, or the host at its
     // address, may replace or remove it; storeMember and signOff refuse anyone else.
-    bool mayChange(const QString &address, const QString &host) const;
-    bool storeMember(const QString &address, const QString &name, const QString &comment,
-                     const QString &host);
-    bool signOff(const QString &address, const QString &host);
+    // Unavailable: the database could not be reached, the request is not served.
+    StoreResult mayChange(const QString &address, const QString &host);
+    StoreResult storeMember(const QString &address, const QString &name, const QString &comment,
+                            const QString &host);
+    StoreResult signOff(const QString &address, const QString &host);
     void heardFrom(const QString &host);
     void setChatting(const QString &host, bool chatting);
-    const Member *memberAfter(qint64 seq) const { return m_store.nextAfter(seq); }
-    // Drops members that have been silent too long; returns how many.
+    // Up to `limit` members after list place `seq`; nothing when the database is unreachable.
+    std::optional<QList<Member>> membersAfter(qint64 seq, int limit);
+    // Drops members that have been silent too long; returns how many (-1: database unreachable).
     int expireNow();
 
     // The announced address when it is a usable IP address, else empty.
@@ -87,7 +88,6 @@ private:
     QTcpServer *m_dialogue = nullptr;
     QList<QTcpServer *> m_status;
     QTimer *m_expiry = nullptr;
-    QHash<QString, qint64> m_chatting; // host -> since
     int m_connections = 0;
     QHash<QString, int> m_perHost;
     std::function<void(const QString &)> m_log;

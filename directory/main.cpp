@@ -78,9 +78,13 @@ int main(int argc, char **argv)
                 fail(QStringLiteral("cannot open the member database %1: %2").arg(config.database, why));
                 return 1;
             }
-            for (const directory::Member &m : store.members())
-                hosts << m.address;
-            hosts.removeDuplicates();
+            // Every member of the database, whichever server registered it.
+            const std::optional<QStringList> members = store.addresses();
+            if (!members) {
+                fail(QStringLiteral("cannot read the members: %1").arg(store.takeError()));
+                return 1;
+            }
+            hosts = *members;
         }
         directory::NoticeSender sender(hosts, *options.notice);
         if (options.bindGiven) sender.setBindAddress(config.bind);

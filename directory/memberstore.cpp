@@ -1,10 +1,8 @@
 #include "directory/memberstore.h"
 
 #include <QAtomicInt>
-#include <QSet>
-#include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
-#include <QSqlQuery>
 #include <QVariant>
 
 #include <algorithm>
@@ -14,6 +12,9 @@ namespace {
 
 // How stale a last-seen time may get before a list request rewrites it.
 constexpr qint64 touchGranularity = 60;
+// Waits between attempts to reach a database that went away, doubling up to the last.
+constexpr qint64 firstBackoffMs = 250;
+constexpr qint64 lastBackoffMs = 30000;
 
 QString nextConnectionName()
 {
@@ -21,282 +22,425 @@ QString nextConnectionName()
     return QStringLiteral("wez-directory-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
+QString errorText(const QSqlError &e)
+{
+    return e.text().trimmed().isEmpty() ? QStringLiteral("unknown error") : e.text().trimmed();
+}
+
 } // namespace
 
-struct MemberStore::Db {
-    QString connection;
-    QSqlDatabase db;
-    QSqlQuery upsert;
-    QSqlQuery erase;
-    ~Db()
-    {
-        upsert = QSqlQuery();
-        erase = QSqlQuery();
-        db.close();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(connection);
-    }
-};
-
-// Writes made while one is alive go to disk as one transaction: a thousand
-// updates then cost one commit, not a thousand.
-class MemberStore::Batch final {
-    Q_DISABLE_COPY_MOVE(Batch)
-public:
-    explicit Batch(MemberStore &store) : m_store(store)
-    {
-        if (m_store.m_db) m_open = m_store.m_db->db.transaction();
-    }
-    ~Batch()
-    {
-        if (!m_open || m_store.m_db->db.commit()) return;
-        m_store.m_writeError = m_store.m_db->db.lastError().text();
-        m_store.m_db->db.rollback();
-    }
-
-private:
-    MemberStore &m_store;
-    bool m_open = false;
-};
-
 MemberStore::MemberStore() = default;
-MemberStore::~MemberStore() = default;
 
-bool MemberStore::open(const QString &path, QString *error)
+MemberStore::~MemberStore()
 {
-    m_db.reset();
-    m_members.clear();
-    m_index.clear();
-    m_byHost.clear();
-    m_lastSeq = 0;
-    if (path.isEmpty()) return true;
+    close();
+}
 
-    auto db = std::make_unique<Db>();
-    db->connection = nextConnectionName();
-    db->db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), db->connection);
-    db->db.setDatabaseName(path);
-    if (!db->db.open()) {
-        if (error) *error = db->db.lastError().text();
+bool MemberStore::open(const QString &database, QString *error)
+{
+    close();
+    if (!SqlEngine::forDatabase(database, &m_engine, error)) return false;
+    if (!connect(error)) return false;
+    if (!createSchema(error)) {
+        close();
         return false;
     }
-    QSqlQuery q(db->db);
-    // WAL with normal sync: a registration costs no fsync, a crash loses at most the last moments.
-    const char *setup[] = {
-        "PRAGMA journal_mode=WAL",
-        "PRAGMA synchronous=NORMAL",
-        ("CREATE TABLE IF NOT EXISTS members (address TEXT PRIMARY KEY, name TEXT NOT NULL, "
-         "comment TEXT NOT NULL, host TEXT NOT NULL, seq INTEGER NOT NULL, last_seen INTEGER NOT NULL)"),
-    };
-    for (const char *sql : setup) {
-        if (!q.exec(QString::fromLatin1(sql))) {
-            if (error) *error = q.lastError().text();
+    m_open = true;
+    m_down = false;
+    m_backoffMs = 0;
+    return true;
+}
+
+void MemberStore::close()
+{
+    m_queries.clear();
+    m_open = false;
+    if (m_connection.isEmpty()) return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+    m_connection.clear();
+}
+
+bool MemberStore::connect(QString *error)
+{
+    m_queries.clear();
+    if (!m_connection.isEmpty()) QSqlDatabase::removeDatabase(m_connection);
+    m_connection = nextConnectionName();
+    QSqlDatabase db = QSqlDatabase::addDatabase(m_engine.driver, m_connection);
+    if (!db.isValid()) {
+        *error = QStringLiteral("no %1 driver (for PostgreSQL install libqt6sql6-psql)").arg(m_engine.driver);
+        return false;
+    }
+    m_engine.configure(db);
+    if (!db.open()) {
+        *error = errorText(db.lastError());
+        return false;
+    }
+    QSqlQuery q(db);
+    for (const QString &sql : std::as_const(m_engine.session)) {
+        if (!q.exec(sql)) {
+            *error = errorText(q.lastError());
             return false;
         }
     }
-    if (!q.exec(QStringLiteral(
-            "SELECT address, name, comment, host, seq, last_seen FROM members ORDER BY seq"))) {
-        if (error) *error = q.lastError().text();
-        return false;
-    }
-    while (q.next()) {
-        Member m;
-        m.address = q.value(0).toString();
-        m.name = q.value(1).toString();
-        m.comment = q.value(2).toString();
-        m.host = q.value(3).toString();
-        m.seq = q.value(4).toLongLong();
-        m.lastSeen = q.value(5).toLongLong();
-        if (m.seq <= m_lastSeq || m_index.contains(m.address))
-            continue; // a hand-edited file must not break the list order
-        m_lastSeq = m.seq;
-        m_index.insert(m.address, m_members.size());
-        m_byHost[m.host].append(m.address);
-        m_members.append(m);
-    }
-    db->upsert = QSqlQuery(db->db);
-    db->erase = QSqlQuery(db->db);
-    if (!db->upsert.prepare(QStringLiteral(
-            "INSERT INTO members (address, name, comment, host, seq, last_seen) VALUES (?, ?, ?, ?, ?, ?) "
-            "ON CONFLICT(address) DO UPDATE SET name = excluded.name, comment = excluded.comment, "
-            "host = excluded.host, last_seen = excluded.last_seen")) ||
-        !db->erase.prepare(QStringLiteral("DELETE FROM members WHERE address = ?"))) {
-        if (error) *error = db->db.lastError().text();
-        return false;
-    }
-    m_db = std::move(db);
     return true;
 }
 
-QStringList MemberStore::put(const QString &address, const QString &name, const QString &comment,
-                             const QString &host, qint64 now, int maxPerHost)
+bool MemberStore::createSchema(QString *error)
 {
-    Batch batch(*this);
-    const auto it = m_index.constFind(address);
-    Member *m;
-    if (it != m_index.cend()) {
-        m = &m_members[*it];
-        if (m->host != host) {
-            m_byHost[m->host].removeOne(address);
-            if (m_byHost[m->host].isEmpty()) m_byHost.remove(m->host);
-            m_byHost[host].append(address);
-        }
-    } else {
-        m_index.insert(address, m_members.size());
-        m_byHost[host].append(address);
-        m_members.append(Member{});
-        m = &m_members.last();
-        m->seq = ++m_lastSeq;
-        m->address = address;
-    }
-    m->name = name;
-    m->comment = comment;
-    m->host = host;
-    m->lastSeen = now;
-    write(*m);
-
-    QStringList dropped;
-    while (maxPerHost > 0 && countFrom(host) > maxPerHost) {
-        const Member *oldest = nullptr;
-        for (const QString &a : m_byHost.value(host)) {
-            const Member *other = find(a);
-            if (a != address && (!oldest || other->lastSeen < oldest->lastSeen)) oldest = other;
-        }
-        // A copy: removing the member frees the string a reference would point into.
-        const QString victim = oldest->address;
-        dropped << victim;
-        remove(victim);
-    }
-    return dropped;
-}
-
-bool MemberStore::remove(const QString &address)
-{
-    const auto it = m_index.constFind(address);
-    if (it == m_index.cend()) return false;
-    const qsizetype at = *it;
-    const QString host = m_members[at].host;
-    m_byHost[host].removeOne(address);
-    if (m_byHost[host].isEmpty()) m_byHost.remove(host);
-    m_members.removeAt(at);
-    m_index.remove(address);
-    reindex(at);
-    erase(address);
-    return true;
-}
-
-void MemberStore::touch(const QString &host, qint64 now)
-{
-    QList<qsizetype> stale;
-    const auto consider = [&](qsizetype at) {
-        if (now - m_members[at].lastSeen >= touchGranularity) stale << at;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery q(db);
+    int found = 0;
+    const auto step = [&](const QString &sql) {
+        if (q.exec(sql)) return true;
+        *error = errorText(q.lastError());
+        return false;
     };
-    for (const QString &a : m_byHost.value(host))
-        consider(m_index.value(a));
-    // The entry at the host's own address, when it was registered from elsewhere.
-    const auto own = m_index.constFind(host);
-    if (own != m_index.cend() && m_members[*own].host != host) consider(*own);
-    if (stale.isEmpty()) return;
-    Batch batch(*this);
-    for (qsizetype at : std::as_const(stale)) {
-        m_members[at].lastSeen = now;
-        write(m_members[at]);
+    const bool ok = db.transaction() && (m_engine.schemaLock.isEmpty() || step(m_engine.schemaLock)) &&
+                    std::all_of(m_engine.schema.cbegin(), m_engine.schema.cend(), step) &&
+                    step(QStringLiteral("SELECT MAX(version) FROM wez_schema")) &&
+                    (q.next() ? (found = q.value(0).toInt(), true) : true);
+    if (ok && found > kSchemaVersion) {
+        *error = QStringLiteral("the database is of a newer release (schema %1, this one knows %2)")
+                     .arg(found)
+                     .arg(kSchemaVersion);
+        db.rollback();
+        return false;
     }
+    if (!ok ||
+        (found < kSchemaVersion &&
+         (!step(QStringLiteral("DELETE FROM wez_schema")) ||
+          !step(QStringLiteral("INSERT INTO wez_schema (version) VALUES (%1)").arg(kSchemaVersion)))) ||
+        !db.commit()) {
+        if (error->isEmpty()) *error = errorText(db.lastError());
+        db.rollback();
+        return false;
+    }
+    return true;
 }
 
-int MemberStore::expire(qint64 cutoff)
+bool MemberStore::ready()
+{
+    if (!m_open) return false;
+    if (!m_down) return true;
+    if (m_sinceDown.elapsed() < m_retryAfterMs) return false;
+    QString why;
+    if (connect(&why)) {
+        m_down = false;
+        m_errors << QStringLiteral("database connection back");
+        return true;
+    }
+    m_backoffMs = std::clamp(m_backoffMs * 2, firstBackoffMs, lastBackoffMs);
+    m_sinceDown.start();
+    m_retryAfterMs = m_backoffMs;
+    m_errors << QStringLiteral("database still unreachable, next try in %1 ms: %2").arg(m_backoffMs).arg(why);
+    return false;
+}
+
+void MemberStore::failed(const QSqlQuery &q)
+{
+    m_errors << errorText(q.lastError());
+    if (!m_engine.reconnects || m_down) return;
+    // Was it the statement or the connection? Only a connection that answers is kept.
+    QSqlQuery probe(QSqlDatabase::database(m_connection, false));
+    if (probe.exec(QStringLiteral("SELECT 1"))) return;
+    m_errors << QStringLiteral("database connection lost");
+    m_queries.clear();
+    QSqlDatabase::database(m_connection, false).close();
+    m_down = true;
+    m_sinceDown.start();
+    m_retryAfterMs = 0; // the first try again is at once; later ones back off
+    m_backoffMs = 0;
+}
+
+bool MemberStore::attempt(const std::function<bool()> &work, bool atomic)
+{
+    for (int tries = 0; tries < 2; ++tries) {
+        if (!ready()) return false;
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        if (atomic && !begin(db)) return false;
+        const bool done = work() && (!atomic || db.commit());
+        if (done) return true;
+        if (atomic && !m_down) {
+            if (db.lastError().isValid()) m_errors << errorText(db.lastError());
+            db.rollback();
+        }
+        if (!m_down) return false;
+    }
+    return false;
+}
+
+bool MemberStore::begin(QSqlDatabase &db)
+{
+    if (m_engine.begin.isEmpty()) {
+        if (db.transaction()) return true;
+        m_errors << errorText(db.lastError());
+        return false;
+    }
+    QSqlQuery q(db);
+    if (q.exec(m_engine.begin)) return true;
+    m_errors << errorText(q.lastError());
+    return false;
+}
+
+QSqlQuery *MemberStore::run(const QString &sql, const QVariantList &values)
+{
+    auto it = m_queries.find(sql);
+    if (it == m_queries.end()) {
+        auto q = std::make_unique<QSqlQuery>(QSqlDatabase::database(m_connection, false));
+        q->setForwardOnly(true);
+        if (!q->prepare(sql)) {
+            failed(*q);
+            return nullptr;
+        }
+        it = m_queries.emplace(sql, std::move(q)).first;
+    }
+    QSqlQuery *q = it->second.get();
+    for (qsizetype i = 0; i < values.size(); ++i)
+        q->bindValue(int(i), values[i]);
+    if (!q->exec()) {
+        failed(*q);
+        return nullptr;
+    }
+    return q;
+}
+
+StoreResult MemberStore::mayChange(const QString &address, const QString &host)
+{
+    std::optional<Member> m;
+    const bool ok = attempt(
+        [&] {
+            QSqlQuery *q = run(QStringLiteral("SELECT host FROM members WHERE address = ?"), {address});
+            if (!q) return false;
+            if (q->next()) m = Member{0, address, {}, {}, q->value(0).toString()};
+            q->finish();
+            return true;
+        },
+        false);
+    if (!ok) return StoreResult::Unavailable;
+    return !m || m->host == host || address == host ? StoreResult::Done : StoreResult::Refused;
+}
+
+MemberStore::Change MemberStore::put(const QString &address, const QString &name, const QString &comment,
+                                     const QString &host, qint64 now, int maxPerHost)
+{
+    Change c;
+    const bool ok = attempt([&] {
+        c = Change{StoreResult::Done, false, {}};
+        if (!m_engine.hostLock.isEmpty() && !run(m_engine.hostLock, {host})) return false;
+        QSqlQuery *q = run(QStringLiteral("SELECT host FROM members WHERE address = ?"), {address});
+        if (!q) return false;
+        if (q->next()) {
+            c.existed = true;
+            // Checked again inside the transaction: the entry may have changed hands meanwhile.
+            if (q->value(0).toString() != host && address != host) c.result = StoreResult::Refused;
+        }
+        q->finish();
+        if (c.result == StoreResult::Refused) return true; // nothing written
+        if (!run(QStringLiteral("INSERT INTO members (address, name, comment, host, seq, last_seen) "
+                                "VALUES (?, ?, ?, ?, %1, ?) ON CONFLICT (address) DO UPDATE SET "
+                                "name = excluded.name, comment = excluded.comment, host = excluded.host, "
+                                "last_seen = excluded.last_seen")
+                     .arg(m_engine.nextSeq),
+                 {address, name, comment, host, now}))
+            return false;
+        if (maxPerHost <= 0) return true;
+        const auto over = overflow(host, address, maxPerHost - 1);
+        if (!over) return false;
+        c.dropped = *over;
+        return eraseAll(c.dropped);
+    });
+    if (!ok) return Change{};
+    return c;
+}
+
+MemberStore::Change MemberStore::remove(const QString &address, const QString &host)
+{
+    Change c;
+    const bool ok = attempt([&] {
+        c = Change{StoreResult::Done, false, {}};
+        QSqlQuery *q = run(QStringLiteral("SELECT host FROM members WHERE address = ?"), {address});
+        if (!q) return false;
+        if (q->next()) {
+            c.existed = true;
+            if (q->value(0).toString() != host && address != host) c.result = StoreResult::Refused;
+        }
+        q->finish();
+        if (c.result == StoreResult::Refused) return true;
+        // Signed off: a chat it never reported ended does not outlive it either.
+        return eraseAll({address}) && run(QStringLiteral("DELETE FROM chats WHERE host = ?"), {address});
+    });
+    if (!ok) return Change{};
+    return c;
+}
+
+bool MemberStore::touch(const QString &host, qint64 now)
+{
+    // The host's own entries, and the entry at its address when it was registered from elsewhere.
+    return attempt([&] {
+        return run(QStringLiteral("UPDATE members SET last_seen = ? WHERE (host = ? OR address = ?) "
+                                  "AND last_seen <= ?"),
+                   {now, host, host, now - touchGranularity}) != nullptr;
+    });
+}
+
+bool MemberStore::setChatting(const QString &host, bool chatting, qint64 now, qint64 cutoff,
+                              qsizetype maxMarks)
+{
+    return attempt([&] {
+        if (!chatting) return run(QStringLiteral("DELETE FROM chats WHERE host = ?"), {host}) != nullptr;
+        QSqlQuery *q = run(QStringLiteral("SELECT COUNT(*) FROM chats"));
+        if (!q || !q->next()) return false;
+        qint64 marks = q->value(0).toLongLong();
+        q->finish();
+        if (marks >= maxMarks) {
+            // Marks are kept for people we do not list yet too; old ones make room first.
+            q = run(QStringLiteral("DELETE FROM chats WHERE since < ?"), {cutoff});
+            if (!q) return false;
+            marks -= q->numRowsAffected();
+        }
+        const QString upsert = QStringLiteral("INSERT INTO chats (host, since) VALUES (?, ?) ON CONFLICT "
+                                              "(host) DO UPDATE SET since = excluded.since");
+        const QString refresh = QStringLiteral("UPDATE chats SET since = ? WHERE host = ?");
+        return marks < maxMarks ? run(upsert, {host, now}) != nullptr : run(refresh, {now, host}) != nullptr;
+    });
+}
+
+std::optional<int> MemberStore::expire(qint64 cutoff)
+{
+    int gone = 0;
+    const bool ok = attempt([&] {
+        QSqlQuery *q = run(QStringLiteral("DELETE FROM members WHERE last_seen < ?"), {cutoff});
+        if (!q) return false;
+        gone = q->numRowsAffected();
+        // A chat that never reported its end must not mark its member for ever.
+        return run(QStringLiteral("DELETE FROM chats WHERE since < ?"), {cutoff}) != nullptr;
+    });
+    return ok ? std::optional<int>(gone) : std::nullopt;
+}
+
+std::optional<QStringList> MemberStore::trim(int maxPerHost)
 {
     QStringList gone;
-    for (const Member &m : std::as_const(m_members)) {
-        if (m.lastSeen < cutoff) gone << m.address;
+    const bool ok = attempt([&] {
+        gone.clear();
+        if (maxPerHost <= 0) return true;
+        QSqlQuery *q =
+            run(QStringLiteral("SELECT host FROM members GROUP BY host HAVING COUNT(*) > ?"), {maxPerHost});
+        if (!q) return false;
+        QStringList hosts;
+        while (q->next())
+            hosts << q->value(0).toString();
+        q->finish();
+        for (const QString &host : std::as_const(hosts)) {
+            const auto over = overflow(host, QStringLiteral(""), maxPerHost); // not NULL: it is compared
+            if (!over) return false;
+            gone << *over;
+        }
+        return eraseAll(gone);
+    });
+    return ok ? std::optional<QStringList>(gone) : std::nullopt;
+}
+
+std::optional<QStringList> MemberStore::overflow(const QString &host, const QString &keep, int maxPerHost)
+{
+    QSqlQuery *q = run(QStringLiteral("SELECT address FROM members WHERE host = ? AND address <> ? "
+                                      "ORDER BY last_seen DESC, seq DESC"),
+                       {host, keep});
+    if (!q) return std::nullopt;
+    QStringList over;
+    for (int n = 0; q->next(); ++n) {
+        if (n >= maxPerHost) over << q->value(0).toString();
     }
-    dropAll(gone);
-    return int(gone.size());
+    q->finish();
+    return over;
 }
 
-QStringList MemberStore::trim(int maxPerHost)
+bool MemberStore::eraseAll(const QStringList &addresses)
 {
-    QStringList gone;
-    if (maxPerHost <= 0) return gone;
-    for (auto it = m_byHost.cbegin(); it != m_byHost.cend(); ++it) {
-        if (it->size() <= maxPerHost) continue;
-        QList<const Member *> from;
-        for (const QString &a : *it)
-            from << find(a);
-        std::sort(from.begin(), from.end(), [](const Member *a, const Member *b) {
-            return a->lastSeen != b->lastSeen ? a->lastSeen > b->lastSeen : a->seq > b->seq;
-        });
-        for (qsizetype i = maxPerHost; i < from.size(); ++i)
-            gone << from[i]->address;
-    }
-    dropAll(gone);
-    return gone;
+    return std::all_of(addresses.cbegin(), addresses.cend(), [this](const QString &a) {
+        return run(QStringLiteral("DELETE FROM members WHERE address = ?"), {a}) != nullptr;
+    });
 }
 
-const Member *MemberStore::nextAfter(qint64 seq) const
+std::optional<QList<Member>> MemberStore::page(qint64 seq, int limit)
 {
-    const auto it = std::upper_bound(m_members.cbegin(), m_members.cend(), seq,
-                                     [](qint64 s, const Member &m) { return s < m.seq; });
-    return it == m_members.cend() ? nullptr : &*it;
+    // A walk along the list place, so each page costs the same however long the list.
+    return select(QStringLiteral("m.seq > ? ORDER BY m.seq LIMIT ?"), {seq, limit});
 }
 
-const Member *MemberStore::find(const QString &address) const
+std::optional<Member> MemberStore::find(const QString &address)
 {
-    const auto it = m_index.constFind(address);
-    return it == m_index.cend() ? nullptr : &m_members[*it];
+    const auto one = select(QStringLiteral("m.address = ?"), {address});
+    if (!one) return std::nullopt;
+    return one->isEmpty() ? Member{} : one->first();
 }
 
-QString MemberStore::takeWriteError()
+std::optional<QList<Member>> MemberStore::select(const QString &where, const QVariantList &values)
 {
-    QString e;
-    e.swap(m_writeError);
+    QList<Member> list;
+    const bool ok = attempt(
+        [&] {
+            list.clear();
+            QSqlQuery *q = run(
+                QStringLiteral("SELECT m.seq, m.address, m.name, m.comment, m.host, m.last_seen, "
+                               "CASE WHEN EXISTS (SELECT 1 FROM chats c WHERE c.host = m.host) OR "
+                               "EXISTS (SELECT 1 FROM chats c WHERE c.host = m.address) THEN 1 ELSE 0 END "
+                               "FROM members m WHERE ") +
+                    where,
+                values);
+            if (!q) return false;
+            while (q->next())
+                list.append(Member{q->value(0).toLongLong(), q->value(1).toString(), q->value(2).toString(),
+                                   q->value(3).toString(), q->value(4).toString(), q->value(5).toLongLong(),
+                                   q->value(6).toInt() != 0});
+            q->finish();
+            return true;
+        },
+        false);
+    return ok ? std::optional<QList<Member>>(list) : std::nullopt;
+}
+
+std::optional<qint64> MemberStore::count()
+{
+    qint64 n = 0;
+    const bool ok = attempt(
+        [&] {
+            QSqlQuery *q = run(QStringLiteral("SELECT COUNT(*) FROM members"));
+            if (!q || !q->next()) return false;
+            n = q->value(0).toLongLong();
+            q->finish();
+            return true;
+        },
+        false);
+    return ok ? std::optional<qint64>(n) : std::nullopt;
+}
+
+std::optional<QStringList> MemberStore::addresses()
+{
+    QStringList list;
+    const bool ok = attempt(
+        [&] {
+            list.clear();
+            QSqlQuery *q = run(QStringLiteral("SELECT DISTINCT address FROM members"));
+            if (!q) return false;
+            while (q->next())
+                list << q->value(0).toString();
+            q->finish();
+            return true;
+        },
+        false);
+    return ok ? std::optional<QStringList>(list) : std::nullopt;
+}
+
+QString MemberStore::takeError()
+{
+    const QString e = m_errors.join(QStringLiteral("; "));
+    m_errors.clear();
     return e;
-}
-
-void MemberStore::reindex(qsizetype from)
-{
-    for (qsizetype i = from; i < m_members.size(); ++i)
-        m_index.insert(m_members[i].address, i);
-}
-
-void MemberStore::rebuildIndexes()
-{
-    m_index.clear();
-    m_byHost.clear();
-    reindex(0);
-    for (const Member &m : std::as_const(m_members))
-        m_byHost[m.host].append(m.address);
-}
-
-void MemberStore::dropAll(const QStringList &addresses)
-{
-    if (addresses.isEmpty()) return;
-    const QSet<QString> gone(addresses.cbegin(), addresses.cend());
-    m_members.removeIf([&gone](const Member &m) { return gone.contains(m.address); });
-    rebuildIndexes();
-    Batch batch(*this);
-    for (const QString &a : gone)
-        erase(a);
-}
-
-void MemberStore::write(const Member &m)
-{
-    if (!m_db) return;
-    QSqlQuery &q = m_db->upsert;
-    q.bindValue(0, m.address);
-    q.bindValue(1, m.name);
-    q.bindValue(2, m.comment);
-    q.bindValue(3, m.host);
-    q.bindValue(4, m.seq);
-    q.bindValue(5, m.lastSeen);
-    if (!q.exec()) m_writeError = q.lastError().text();
-}
-
-void MemberStore::erase(const QString &address)
-{
-    if (!m_db) return;
-    QSqlQuery &q = m_db->erase;
-    q.bindValue(0, address);
-    if (!q.exec()) m_writeError = q.lastError().text();
 }
 
 } // namespace directory

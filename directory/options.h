@@ -1,10 +1,11 @@
 #pragma once
 // The command line:
-//   wez-directory [--bind ADDRESS] [--database FILE] [--idle-timeout SECONDS] [--exchange-limit SECONDS]
+//   wez-directory [--bind ADDRESS] [--database FILE|URL] [--idle-timeout SECONDS] [--exchange-limit SECONDS]
 //                 [--expire-after SECONDS] [--max-connections N] [--max-per-host N]
 //                 [--max-members-per-host N]
 //   wez-directory --help | --version
-//   wez-directory --notice TEXT [--notice-to HOST]... [--notice-port PORT] [--bind ADDRESS] [--database FILE]
+//   wez-directory --notice TEXT [--notice-to HOST]... [--notice-port PORT] [--bind ADDRESS] [--database
+//   FILE|URL]
 #include "directory/directoryserver.h"
 
 #include <QString>

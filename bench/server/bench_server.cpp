@@ -6,23 +6,17 @@
 // the figure and of its reference alternate; the list holds 100, 1,000 and
 // 10,000 members in turn.
 #include "clienthelpers.h"
+#include "rawdialogue.h"
 #include "rounds.h"
 #include "server/memberlistwindow.h"
 #include "server/serverclient.h"
 #include "server/serverwindows.h"
-#include "shell/socket/cp932.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QListView>
 #include <QProcess>
 #include <QTemporaryDir>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdio>
 
@@ -35,67 +29,7 @@ const int kRounds =
 const QString kName = QStringLiteral("ベンチ");
 const QString kComment = QStringLiteral("計測中です");
 
-// One blocking connection to the directory: each read is one server message,
-// as the dialogue alternates strictly.
-class Blocking {
-public:
-    Blocking(quint32 from, quint32 to)
-    {
-        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        const int one = 1;
-        ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(from);
-        sockaddr_in remote{};
-        remote.sin_family = AF_INET;
-        remote.sin_port = htons(1203);
-        remote.sin_addr.s_addr = htonl(to);
-        m_ok = ::bind(m_fd, reinterpret_cast<sockaddr *>(&local), sizeof local) == 0 &&
-               ::connect(m_fd, reinterpret_cast<sockaddr *>(&remote), sizeof remote) == 0;
-    }
-    ~Blocking() { ::close(m_fd); }
-    bool ok() const { return m_ok; }
-    bool send(const QString &message)
-    {
-        const QByteArray bytes = cp932::encode(message);
-        return m_ok && ::send(m_fd, bytes.constData(), size_t(bytes.size()), 0) == bytes.size();
-    }
-    // The code of the next message, empty when the connection ended.
-    QByteArray next()
-    {
-        char buffer[4096];
-        const ssize_t n = m_ok ? ::recv(m_fd, buffer, sizeof buffer, 0) : -1;
-        return n > 0 ? QByteArray(buffer, int(std::min<ssize_t>(n, 7))) : QByteArray();
-    }
-    bool expect(const char *code) { return next() == code; }
-
-private:
-    int m_fd = -1;
-    bool m_ok = false;
-};
-
-// Registers as the client's dialogue does; with `list`, reads the whole list.
-// The number of members listed, or -1.
-int registerRaw(quint32 from, quint32 server, const QString &address, const QString &name,
-                const QString &comment, bool list)
-{
-    Blocking b(from, server);
-    if (!b.ok() || !b.expect("SRV 099") || !b.send(QStringLiteral("SRV 100")) || !b.expect("SRV 500") ||
-        !b.send(QStringLiteral("SRV 110") + address) || !b.expect("SRV 510") ||
-        !b.send(QStringLiteral("SRV 120○") + name) || !b.expect("SRV 520") ||
-        !b.send(QStringLiteral("SRV 130") + comment))
-        return -1;
-    int count = 0;
-    for (;;) {
-        const QByteArray code = b.next();
-        if (code == "SRV 540") return count;
-        if (code != "SRV 530") return -1;
-        ++count;
-        if (!list) return count;
-        if (!b.send(QStringLiteral("SRV 140"))) return -1;
-    }
-}
+using bench::registerRaw;
 
 quint32 ip(const QHostAddress &a)
 {
@@ -151,7 +85,7 @@ bool serverUp(const QHostAddress &server)
 {
     return waitFor(
         [&] {
-            Blocking b(ip(loopback(3)), ip(server));
+            bench::Blocking b(ip(loopback(3)), ip(server));
             return b.ok() && b.expect("SRV 099");
         },
         10000);

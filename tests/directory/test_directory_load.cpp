@@ -4,6 +4,7 @@
 #include "floodsupport.h"
 
 #include "directory/directoryserver.h"
+#include "testdatabase.h"
 #include "testsupport.h"
 
 #include <QElapsedTimer>
@@ -99,11 +100,16 @@ private:
 
 class TestDirectoryLoad : public QObject {
     Q_OBJECT
+    TestDatabase m_db;
 private Q_SLOTS:
+    void initTestCase() { WEZ_REQUIRE_DATABASE(m_db); }
     void twoHundredClients()
     {
+        QTemporaryDir dir;
         directory::ServerConfig config;
         config.bind = loopback(1);
+        // Memory only on SQLite, as a server without a file runs.
+        if (m_db.postgres()) config.database = m_db.fresh(dir);
         directory::DirectoryServer server(config);
         server.setLogSink([](const QString &) {});
         QString error;
@@ -129,7 +135,7 @@ private Q_SLOTS:
             QVERIFY2(d->fault().isEmpty(), d->fault().constData());
             slowest = std::max(slowest, d->doneMs());
         }
-        QCOMPARE(server.members().size(), members.size());
+        QCOMPARE(server.members().count().value_or(-1), qint64(members.size()));
         qInfo(
             "hardening: directory %d members registered and listed beside %d silent and %d garbage clients, "
             "slowest %lld ms, rss growth %lld kB",

@@ -187,9 +187,9 @@ private Q_SLOTS:
 
         // Both are marked as chatting in the next list.
         QVERIFY(waitFor([&] {
-            const directory::Member *mb = m_server->members().find(addrB);
-            const directory::Member *ma = m_server->members().find(addrA);
-            return ma && mb && m_server->isChatting(*ma) && m_server->isChatting(*mb);
+            const auto mb = m_server->members().find(addrB);
+            const auto ma = m_server->members().find(addrA);
+            return ma && mb && ma->chatting && mb->chatting;
         }));
         click(memberList(*b), "Command4");
         QVERIFY(waitFor([&] { return lines(*b).size() == 2; }));
