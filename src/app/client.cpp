@@ -8,6 +8,7 @@
 #include "shell/dialogs.h"
 #include "shell/entrancewindow.h"
 #include "shell/icons.h"
+#include "shell/uilanguage.h"
 #include "shell/windowplacement.h"
 
 #include <QAction>
@@ -57,6 +58,8 @@ Client::Client(const Options &options, QObject *parent)
       m_lock(QDir(options.dataDir).filePath(QStringLiteral("wez.lock")))
 {
     QDir().mkpath(m_dataDir);
+    // Before the first window: Qt's own dialogs and menus speak the program's language.
+    uilanguage::installQtJapanese();
     m_parts = std::make_unique<CoreClient>(m_dataDir, options.bindAddress, m_desktop);
 }
 
