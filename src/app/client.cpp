@@ -84,6 +84,7 @@ Client::StartResult Client::start()
     m_started = true;
 
     m_entrance = new EntranceWindow(core().entrance());
+    m_desktop.setHomeWindow(m_entrance);
     core().resetState();
     connect(m_entrance, &EntranceWindow::closeRequested, this, &Client::shutdown);
     connect(m_entrance, &EntranceWindow::nameEdited, this, [this] { core().state().profileRegistered = 0; });

@@ -36,6 +36,7 @@ ProxyWindow::ProxyWindow(ClientCore &core, QWidget *parent) : QDialog(parent), m
         auto *box = new QLineEdit(this);
         box->setObjectName(QStringLiteral("Text1"));
         box->setProperty("index", i);
+        box->setAccessibleName(QStringLiteral("プロキシのＩＰアドレス %1番目の数").arg(i + 1));
         box->setMaxLength(3);
         box->setValidator(digits);
         box->setFixedWidth(48);

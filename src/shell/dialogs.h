@@ -53,6 +53,12 @@ private:
     bool m_answered = false;
 };
 
+// Puts a message or question window on screen over the window that asked:
+// centred on it and kept above it (its transient parent). A window already on
+// screen keeps its place. Without an asking window it goes to the middle of
+// the screen.
+void showOver(QWidget *window, QWidget *asker);
+
 // Form2: shown while the program shuts down.
 class ProgressWindow final : public QWidget {
     Q_OBJECT

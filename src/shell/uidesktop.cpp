@@ -8,10 +8,13 @@
 #include <QClipboard>
 #include <QDebug>
 #include <QDesktopServices>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QTimer>
 
 UiDesktop::UiDesktop(QObject *parent) : QObject(parent) {}
 
@@ -37,8 +40,17 @@ void UiDesktop::showMessage(const QString &text)
         connect(m_message, &MessageWindow::closing, this, [this] { m_message = nullptr; });
     }
     m_message->setText(text);
-    m_message->show();
-    m_message->raise();
+    showOver(m_message, askingWindow());
+}
+
+QWidget *UiDesktop::askingWindow() const
+{
+    const auto usable = [](QWidget *w) { return w && w->isVisible() && !w->isMinimized(); };
+    QWidget *active = QApplication::activeWindow();
+    // A question asked while a message is up belongs to whatever the message belongs to.
+    if (active && (active == m_message || active == m_yesNo)) active = nullptr;
+    if (usable(active)) return active;
+    return usable(m_home) ? m_home.data() : nullptr;
 }
 
 YesNoWindow *UiDesktop::showQuestion(const QString &question)
@@ -52,8 +64,7 @@ YesNoWindow *UiDesktop::showQuestion(const QString &question)
     }
     m_lastAnswer = 0;
     m_yesNo->setText(question);
-    m_yesNo->show();
-    m_yesNo->raise();
+    showOver(m_yesNo, askingWindow());
     m_yesNo->activateWindow();
     Q_EMIT yesNoShown();
     return m_yesNo;
@@ -138,7 +149,9 @@ QString UiDesktop::getSaveFileName(const QString &caption, const QString &preset
     bool preset = false;
     const QString next = takeNextFileName(preset);
     if (preset) return next;
-    return QFileDialog::getSaveFileName(nullptr, caption, presetName, filter);
+    // What is saved this way came from the partner: the downloads folder suits it first.
+    return askFile(
+        {QFileDialog::AcceptSave, caption, presetName, filter, true, QStandardPaths::DownloadLocation});
 }
 
 QString UiDesktop::getSaveTarget(const QString &filter)
@@ -147,11 +160,48 @@ QString UiDesktop::getSaveTarget(const QString &filter)
     const QString next = takeNextFileName(preset);
     if (preset) return next;
     // No overwrite question and no suffix of the dialog's own: the caller completes the name.
-    QFileDialog dialog(nullptr, QString(), QString(), filter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().constFirst();
+    return askFile(
+        {QFileDialog::AcceptSave, QString(), QString(), filter, false, QStandardPaths::DocumentsLocation});
+}
+
+QString UiDesktop::startFolder(QStandardPaths::StandardLocation preferred) const
+{
+    if (!m_lastFolder.isEmpty() && QFileInfo(m_lastFolder).isDir()) return m_lastFolder;
+    const QStandardPaths::StandardLocation other = preferred == QStandardPaths::DownloadLocation
+                                                       ? QStandardPaths::DocumentsLocation
+                                                       : QStandardPaths::DownloadLocation;
+    for (const QStandardPaths::StandardLocation where : {preferred, other}) {
+        const QString folder = QStandardPaths::writableLocation(where);
+        // Without a desktop the documents folder is often the home folder itself.
+        if (!folder.isEmpty() && QFileInfo(folder).isDir()) return folder;
+    }
+    return QDir::homePath();
+}
+
+QString UiDesktop::askFile(const FileQuestion &question)
+{
+    const QString folder = startFolder(question.preferred);
+    // Owned by the asking window so it stays over it; that window may go (a chat that
+    // ends) while the dialog is up, taking the dialog with it: then nothing was chosen.
+    QPointer<QFileDialog> dialog = new QFileDialog(askingWindow(), question.caption, folder, question.filter);
+    dialog->setObjectName(QStringLiteral("CommonDialog1"));
+    dialog->setAcceptMode(question.mode);
+    dialog->setFileMode(question.mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                                 : QFileDialog::AnyFile);
+    if (!question.confirmOverwrite) dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    if (!question.preset.isEmpty())
+        dialog->selectFile(QFileInfo(question.preset).isAbsolute() ? question.preset
+                                                                   : QDir(folder).filePath(question.preset));
+    QTimer::singleShot(0, dialog, [this, dialog] {
+        if (dialog) Q_EMIT fileDialogShown(dialog);
+    });
+    const bool accepted = dialog->exec() == QDialog::Accepted;
+    if (!dialog) return {};
+    const QStringList chosen = dialog->selectedFiles();
+    delete dialog;
+    if (!accepted || chosen.isEmpty()) return {};
+    m_lastFolder = QFileInfo(chosen.constFirst()).absolutePath();
+    return chosen.constFirst();
 }
 
 void UiDesktop::setClipboardImage(const QImage &image)
@@ -167,5 +217,6 @@ QString UiDesktop::getOpenFileName(const QString &caption, const QString &filter
     bool preset = false;
     const QString next = takeNextFileName(preset);
     if (preset) return next;
-    return QFileDialog::getOpenFileName(nullptr, caption, QString(), filter);
+    return askFile(
+        {QFileDialog::AcceptOpen, caption, QString(), filter, true, QStandardPaths::DocumentsLocation});
 }
