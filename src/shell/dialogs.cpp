@@ -152,28 +152,33 @@ void YesNoWindow::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
+void placeOver(QWidget *window, QWidget *asker)
+{
+    if (!window->testAttribute(Qt::WA_Resized)) window->adjustSize();
+    const QScreen *screen = asker ? asker->screen() : QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect();
+    const QPoint centre = asker ? asker->frameGeometry().center() : area.center();
+    // Not yet framed: count on the frame the asker has.
+    const QSize frame = asker ? asker->frameGeometry().size() - asker->size() : QSize(0, 0);
+    QRect placed(QPoint(), window->size() + frame);
+    placed.moveCenter(centre);
+    // Over a window near the edge it still opens whole on that screen.
+    if (area.isValid()) {
+        placed.moveRight(qMin(placed.right(), area.right()));
+        placed.moveBottom(qMin(placed.bottom(), area.bottom()));
+        placed.moveLeft(qMax(placed.left(), area.left()));
+        placed.moveTop(qMax(placed.top(), area.top()));
+    }
+    window->move(placed.topLeft());
+    // The window manager keeps it above the asker and maps it there.
+    window->winId();
+    if (QWindow *handle = window->windowHandle())
+        handle->setTransientParent(asker ? asker->windowHandle() : nullptr);
+}
+
 void showOver(QWidget *window, QWidget *asker)
 {
-    if (!window->isVisible()) {
-        window->adjustSize();
-        const QScreen *screen = asker ? asker->screen() : QGuiApplication::primaryScreen();
-        const QRect area = screen ? screen->availableGeometry() : QRect();
-        const QPoint centre = asker ? asker->frameGeometry().center() : area.center();
-        QRect placed(QPoint(), window->frameGeometry().size());
-        placed.moveCenter(centre);
-        // Over a window near the edge it still opens whole on that screen.
-        if (area.isValid()) {
-            placed.moveRight(qMin(placed.right(), area.right()));
-            placed.moveBottom(qMin(placed.bottom(), area.bottom()));
-            placed.moveLeft(qMax(placed.left(), area.left()));
-            placed.moveTop(qMax(placed.top(), area.top()));
-        }
-        window->move(placed.topLeft());
-        // The window manager keeps it above the asker and maps it there.
-        window->winId();
-        if (QWindow *handle = window->windowHandle())
-            handle->setTransientParent(asker ? asker->windowHandle() : nullptr);
-    }
+    if (!window->isVisible()) placeOver(window, asker);
     window->show();
     window->raise();
 }

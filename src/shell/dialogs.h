@@ -53,10 +53,13 @@ private:
     bool m_answered = false;
 };
 
-// Puts a message or question window on screen over the window that asked:
-// centred on it and kept above it (its transient parent). A window already on
-// screen keeps its place. Without an asking window it goes to the middle of
-// the screen.
+// Places a window not yet shown over the window that asked: centred on it,
+// whole on its screen, and kept above it by the window manager (the asker is
+// its transient parent, not its owner, so the window outlives an asker that
+// closes meanwhile). Without an asker: the middle of the screen.
+void placeOver(QWidget *window, QWidget *asker);
+// Shows a message or question window, placed over the asker the first time;
+// a window already on screen keeps its place.
 void showOver(QWidget *window, QWidget *asker);
 
 // Form2: shown while the program shuts down.

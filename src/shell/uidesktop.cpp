@@ -40,15 +40,17 @@ void UiDesktop::showMessage(const QString &text)
         connect(m_message, &MessageWindow::closing, this, [this] { m_message = nullptr; });
     }
     m_message->setText(text);
-    showOver(m_message, askingWindow());
+    if (!m_message->isVisible()) m_messageOwner = askingWindow();
+    showOver(m_message, m_messageOwner);
 }
 
 QWidget *UiDesktop::askingWindow() const
 {
     const auto usable = [](QWidget *w) { return w && w->isVisible() && !w->isMinimized(); };
     QWidget *active = QApplication::activeWindow();
-    // A question asked while a message is up belongs to whatever the message belongs to.
-    if (active && (active == m_message || active == m_yesNo)) active = nullptr;
+    // Asked while a message or a question has the focus: over whatever that one is over.
+    if (active && active == m_message) active = m_messageOwner;
+    if (active && active == m_yesNo) active = m_questionOwner;
     if (usable(active)) return active;
     return usable(m_home) ? m_home.data() : nullptr;
 }
@@ -64,7 +66,8 @@ YesNoWindow *UiDesktop::showQuestion(const QString &question)
     }
     m_lastAnswer = 0;
     m_yesNo->setText(question);
-    showOver(m_yesNo, askingWindow());
+    if (!m_yesNo->isVisible()) m_questionOwner = askingWindow();
+    showOver(m_yesNo, m_questionOwner);
     m_yesNo->activateWindow();
     Q_EMIT yesNoShown();
     return m_yesNo;
@@ -181,27 +184,23 @@ QString UiDesktop::startFolder(QStandardPaths::StandardLocation preferred) const
 QString UiDesktop::askFile(const FileQuestion &question)
 {
     const QString folder = startFolder(question.preferred);
-    // Owned by the asking window so it stays over it; that window may go (a chat that
-    // ends) while the dialog is up, taking the dialog with it: then nothing was chosen.
-    QPointer<QFileDialog> dialog = new QFileDialog(askingWindow(), question.caption, folder, question.filter);
-    dialog->setObjectName(QStringLiteral("CommonDialog1"));
-    dialog->setAcceptMode(question.mode);
-    dialog->setFileMode(question.mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
-                                                                 : QFileDialog::AnyFile);
-    if (!question.confirmOverwrite) dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    // Over the asking window but not owned by it: a chat window that closes while
+    // its save dialog is up must not take the dialog, and the received file, along.
+    QFileDialog dialog(nullptr, question.caption, folder, question.filter);
+    dialog.setObjectName(QStringLiteral("CommonDialog1"));
+    dialog.setAcceptMode(question.mode);
+    dialog.setFileMode(question.mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                                : QFileDialog::AnyFile);
+    if (!question.confirmOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (!question.preset.isEmpty())
-        dialog->selectFile(QFileInfo(question.preset).isAbsolute() ? question.preset
-                                                                   : QDir(folder).filePath(question.preset));
-    QTimer::singleShot(0, dialog, [this, dialog] {
-        if (dialog) Q_EMIT fileDialogShown(dialog);
-    });
-    const bool accepted = dialog->exec() == QDialog::Accepted;
-    if (!dialog) return {};
-    const QStringList chosen = dialog->selectedFiles();
-    delete dialog;
-    if (!accepted || chosen.isEmpty()) return {};
-    m_lastFolder = QFileInfo(chosen.constFirst()).absolutePath();
-    return chosen.constFirst();
+        dialog.selectFile(QFileInfo(question.preset).isAbsolute() ? question.preset
+                                                                  : QDir(folder).filePath(question.preset));
+    placeOver(&dialog, askingWindow());
+    QTimer::singleShot(0, &dialog, [this, &dialog] { Q_EMIT fileDialogShown(&dialog); });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    const QString chosen = dialog.selectedFiles().constFirst();
+    m_lastFolder = QFileInfo(chosen).absolutePath();
+    return chosen;
 }
 
 void UiDesktop::setClipboardImage(const QImage &image)

@@ -82,6 +82,7 @@ private:
     QPointer<QWidget> m_home;
     QString m_lastFolder; // this run only: the settings files keep their own contents
     QPointer<MessageWindow> m_message;
+    QPointer<QWidget> m_messageOwner, m_questionOwner; // the windows they opened over
     QPointer<YesNoWindow> m_yesNo;
     // The window of the question asked without waiting, while it is open.
     QPointer<YesNoWindow> m_laterQuestion;
