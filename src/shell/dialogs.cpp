@@ -23,7 +23,7 @@ QPlainTextEdit *makeTextBox(QWidget *parent, const QString &accessibleName)
     text->setAccessibleName(accessibleName);
     text->setReadOnly(true);
     text->setFrameShape(QFrame::NoFrame);
-    text->setMinimumSize(300, 80);
+    text->setMinimumSize(360, 80);
     QPalette p = text->palette();
     p.setColor(QPalette::Base, parent->palette().color(QPalette::Window));
     text->setPalette(p);

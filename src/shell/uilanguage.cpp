@@ -3,11 +3,30 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
 namespace {
 
 const QString kTranslatorName = QStringLiteral("wez-qt-ja");
+
+// Texts newer than Qt's Japanese catalogue: the file dialog's kinds of entry.
+class MissingQtTexts final : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+    bool isEmpty() const override { return false; }
+    QString translate(const char *context, const char *source, const char *, int) const override
+    {
+        if (qstrcmp(context, "QAbstractFileIconProvider") != 0) return {};
+        const std::pair<const char *, const char *> texts[] = {{"Folder", "フォルダ"},
+                                                               {"Drive", "ドライブ"},
+                                                               {"Shortcut", "ショートカット"},
+                                                               {"Unknown", "不明"}};
+        for (const auto &[english, japanese] : texts)
+            if (qstrcmp(source, english) == 0) return QString::fromUtf8(japanese);
+        return {};
+    }
+};
 
 } // namespace
 
@@ -32,5 +51,9 @@ bool uilanguage::installQtJapanese()
         delete translator;
         return false;
     }
+    QCoreApplication::installTranslator(new MissingQtTexts(translator));
+    // The file dialog's sizes, dates and file types follow the default locale, not the catalogue.
+    // The system's own locale (QLocale::system()) still dates the posts and logs.
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     return true;
 }

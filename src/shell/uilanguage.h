@@ -6,8 +6,8 @@
 
 namespace uilanguage {
 
-// Installs Qt's Japanese catalogue into the running application, once;
-// further calls do nothing. False when the catalogue could not be read
+// Installs Qt's Japanese catalogue into the running application, once, and
+// makes Japanese the default locale; further calls do nothing. False when the catalogue could not be read
 // (the texts stay English then).
 bool installQtJapanese();
 

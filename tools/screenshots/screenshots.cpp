@@ -1,7 +1,8 @@
 // Not a test: the pictures of the README. Two clients on loopback, a directory
 // that knows a few members; the entrance window, two chat boards
-// mid-conversation, two whiteboards mid-drawing and the member list are saved
-// as PNG files into the folder given (docs/). `make screenshots` runs it.
+// mid-conversation, two whiteboards mid-drawing, the member list, a message
+// beside a question and the whiteboard's save dialog are saved as PNG files
+// into the folder given (docs/). `make screenshots` runs it.
 #include "boardhelpers.h"
 #include "clienthelpers.h"
 
@@ -11,8 +12,11 @@
 #include "whiteboard/whiteboardlink.h"
 #include "whiteboard/whiteboardwindow.h"
 
+#include <QAction>
 #include <QApplication>
-#include <QListWidget>
+#include <QDir>
+#include <QFileDialog>
+#include <QListView>
 #include <QPainter>
 
 #include <cstdio>
@@ -52,10 +56,26 @@ int fail(const char *what)
     return 1;
 }
 
+// A home of its own, so the file dialog shows a few files of the picture, not the machine's.
+bool makeHome(const QTemporaryDir &home)
+{
+    const QDir documents(home.filePath(QStringLiteral("Documents")));
+    if (!QDir().mkpath(documents.path()) || !QDir().mkpath(home.filePath(QStringLiteral("Downloads"))))
+        return false;
+    for (const char *name : {"駅までの地図.wbd", "間取り図.wbd", "花火大会の計画.wbd"})
+        if (!writeFile(documents.filePath(u(name)), "")) return false;
+    if (!QDir().mkpath(documents.filePath(u("写真")))) return false;
+    qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral(".config")).toLocal8Bit());
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    QTemporaryDir home;
+    if (!makeHome(home)) return fail("home");
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
@@ -103,7 +123,8 @@ int main(int argc, char **argv)
             10000))
         return fail("member list");
     server::MemberListWindow *list = serverWindows.memberList();
-    list->findChild<QListWidget *>(QStringLiteral("List2"))->setCurrentRow(2);
+    auto *shownList = list->findChild<QListView *>(QStringLiteral("List2"));
+    shownList->setCurrentIndex(shownList->model()->index(2, 0));
     if (!save(list, out + QStringLiteral("/memberlist.png"))) return fail("member list");
     list->close();
 
@@ -162,5 +183,25 @@ int main(int argc, char **argv)
         }))
         return fail("whiteboard mirror");
     if (!saveSideBySide(wa, wb, out + QStringLiteral("/whiteboard.png"))) return fail("whiteboard");
+
+    // The whiteboard's save dialog, over the board, in Japanese.
+    bool dialogSaved = false;
+    QObject::connect(&a->desktop(), &UiDesktop::fileDialogShown, &app, [&](QFileDialog *dialog) {
+        dialogSaved = save(dialog, out + QStringLiteral("/filedialog.png"));
+        dialog->reject();
+    });
+    wa->findChild<QAction *>(QStringLiteral("menuSave"))->trigger();
+    if (!dialogSaved) return fail("file dialog");
+
+    // A message on one side, a question on the other, each over its chat board.
+    ca->activateWindow();
+    a->desktop().showMessage(u("Code:10061 = 接続が相手側から拒否されました\r\n\r\n"
+                               "接続できませんでした。しばらくしてから接続してください"));
+    cb->activateWindow();
+    b->desktop().askYesNoLater(u("「太郎」さんから接続要求があります。接続しますか？"), &app, [](int) {});
+    if (!saveSideBySide(a->desktop().messageWindow(), b->desktop().yesNoWindow(),
+                        out + QStringLiteral("/dialogs.png")))
+        return fail("message and question");
+    b->desktop().withdrawQuestion();
     return 0;
 }
