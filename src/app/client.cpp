@@ -8,6 +8,7 @@
 #include "shell/dialogs.h"
 #include "shell/entrancewindow.h"
 #include "shell/icons.h"
+#include "shell/uilanguage.h"
 #include "shell/windowplacement.h"
 
 #include <QAction>
@@ -57,6 +58,8 @@ Client::Client(const Options &options, QObject *parent)
       m_lock(QDir(options.dataDir).filePath(QStringLiteral("wez.lock"))), m_channel(options.dataDir)
 {
     QDir().mkpath(m_dataDir);
+    // Before the first window: Qt's own dialogs and menus speak the program's language.
+    uilanguage::installQtJapanese();
     m_parts = std::make_unique<CoreClient>(m_dataDir, options.bindAddress, m_desktop);
     // Copies on one machine differ by their own address; the tooltip says which one this is.
     const QHostAddress &bind = options.bindAddress;
@@ -95,6 +98,7 @@ Client::StartResult Client::start()
     // Every window, dialogs included, shows the program's icon unless it sets its own.
     QApplication::setWindowIcon(icons::appIcon());
     m_entrance = new EntranceWindow(core().entrance());
+    m_desktop.setHomeWindow(m_entrance);
     core().resetState();
     connect(m_entrance, &EntranceWindow::closeRequested, this, &Client::shutdown);
     connect(m_entrance, &EntranceWindow::nameEdited, this, [this] { core().state().profileRegistered = 0; });

@@ -72,6 +72,7 @@ ChatBoardWindow::ChatBoardWindow(ClientCore &core, ChatSession &session,
     m_text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_text1->setToolTip(QStringLiteral("チャット表示エリア"));
+    m_text1->setAccessibleName(m_text1->toolTip());
     QFont displayFont(kDisplayFont);
     displayFont.setPointSizeF(12);
     m_text1->setFont(displayFont);
@@ -81,6 +82,7 @@ ChatBoardWindow::ChatBoardWindow(ClientCore &core, ChatSession &session,
     m_text2 = new QLineEdit(central);
     m_text2->setObjectName(QStringLiteral("Text2"));
     m_text2->setToolTip(QStringLiteral("テキスト入力エリア"));
+    m_text2->setAccessibleName(m_text2->toolTip());
     QFont inputFont(kDisplayFont);
     inputFont.setPointSizeF(14.25);
     m_text2->setFont(inputFont);

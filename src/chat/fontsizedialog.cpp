@@ -16,6 +16,7 @@ FontSizeDialog::FontSizeDialog(int currentSize, QWidget *parent) : QDialog(paren
     label->setObjectName(QStringLiteral("Label1"));
     m_size = new QLineEdit(QString::number(currentSize), this);
     m_size->setObjectName(QStringLiteral("Text1"));
+    label->setBuddy(m_size); // the box is announced by the label's words
     // Only digits go in: no sign, no decimal point.
     m_size->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,4}")), m_size));

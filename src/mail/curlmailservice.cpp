@@ -1,5 +1,6 @@
 #include "mail/curlmailservice.h"
 
+#include "mail/mailerrortext.h"
 #include "mail/mailmime.h"
 #include "mail/mailserveraddress.h"
 #include "mail/mailtext.h"
@@ -39,10 +40,8 @@ public:
     {
         ensureCurl();
         m_handle = curl_easy_init();
-        m_error[0] = 0;
         if (!m_handle) return;
         curl_easy_setopt(m_handle, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(m_handle, CURLOPT_ERRORBUFFER, m_error);
         curl_easy_setopt(m_handle, CURLOPT_CONNECTTIMEOUT_MS, long(options.connectTimeoutMs));
         curl_easy_setopt(m_handle, CURLOPT_TIMEOUT_MS, long(options.transferTimeoutMs));
         curl_easy_setopt(m_handle, CURLOPT_SSL_VERIFYPEER, 1L);
@@ -115,7 +114,6 @@ public:
         m_body.clear();
         m_maxBody = maxBody;
         m_bodyTooBig = false;
-        m_error[0] = 0;
         curl_easy_setopt(m_handle, CURLOPT_URL, m_url.constData());
         return curl_easy_perform(m_handle);
     }
@@ -124,20 +122,17 @@ public:
     bool bodyTooBig() const { return m_bodyTooBig; }
     const QList<QByteArray> &replies() const { return m_replies; }
 
-    // Readable error: libcurl's words and what the server said last.
+    // Readable error: our words for libcurl's result and what the server said last.
     QString errorText(CURLcode code) const
     {
-        QString text = QString::fromUtf8(m_error[0] ? m_error : curl_easy_strerror(code));
-        if (code == CURLE_ABORTED_BY_CALLBACK) text = QStringLiteral("cancelled");
-        return text + replySuffix();
+        return mailerror::withReply(mailerror::describe(code, !m_lastErrorReply.isEmpty()), lastReply());
     }
 
-    // " (server: <last reply>)", preferring the last refusal; empty when the server said nothing.
-    QString replySuffix() const
+    // The server's last reply, preferring the last refusal; empty when the server said nothing.
+    QString lastReply() const
     {
         const QByteArray reply = m_lastErrorReply.isEmpty() ? m_lastReply : m_lastErrorReply;
-        if (reply.isEmpty()) return {};
-        return QStringLiteral(" (server: ") + mailtext::decodeUndeclared(reply) + QLatin1Char(')');
+        return reply.isEmpty() ? QString() : mailtext::decodeUndeclared(reply);
     }
 
 private:
@@ -187,7 +182,6 @@ private:
 
     CURL *m_handle = nullptr;
     const std::atomic<bool> &m_abort;
-    char m_error[CURL_ERROR_SIZE];
     QByteArray m_bind, m_user, m_password, m_url;
     curl_slist *m_recipients = nullptr;
     QByteArray m_upload;
@@ -227,7 +221,7 @@ QString safeName(const QByteArray &raw)
 
 QString invalidServer(const MailServerAddress &address)
 {
-    return QStringLiteral("server setting not usable: ") + address.error;
+    return QStringLiteral("メールサーバの設定が正しくありません: ") + address.error;
 }
 
 } // namespace
@@ -262,13 +256,14 @@ QString CurlMailService::sendMail(const QString &smtpServer, const QString &reci
     if (!address.valid) return invalidServer(address);
     const QString to = recipient.trimmed();
     const QString from = sender.trimmed();
-    if (!envelopeAddressOk(to)) return QStringLiteral("recipient address not usable: ") + recipient;
-    if (!envelopeAddressOk(from)) return QStringLiteral("sender address not usable: ") + sender;
+    if (!envelopeAddressOk(to)) return QStringLiteral("宛先のメールアドレスが正しくありません: ") + recipient;
+    if (!envelopeAddressOk(from))
+        return QStringLiteral("送信者のメールアドレスが正しくありません: ") + sender;
 
     const QByteArray message =
         mailmime::composeMessage(from, to, subject, body, QDateTime::currentDateTime());
     CurlSession session(m_options, m_abort);
-    if (!session.handle()) return QStringLiteral("mail library not available");
+    if (!session.handle()) return mailerror::describe(CURLE_FAILED_INIT, false);
     CURL *h = session.handle();
     const QByteArray mailFrom = '<' + from.toUtf8() + '>';
     curl_easy_setopt(h, CURLOPT_MAIL_FROM, mailFrom.constData());
@@ -290,7 +285,7 @@ StatResult CurlMailService::statCount(const QString &pop3Server, const QString &
     }
     CurlSession session(m_options, m_abort);
     if (!session.handle()) {
-        result.error = QStringLiteral("mail library not available");
+        result.error = mailerror::describe(CURLE_FAILED_INIT, false);
         return result;
     }
     CURL *h = session.handle();
@@ -314,7 +309,8 @@ StatResult CurlMailService::statCount(const QString &pop3Server, const QString &
             return result;
         }
     }
-    result.error = QStringLiteral("no message count in the server's reply") + session.replySuffix();
+    result.error = mailerror::withReply(QStringLiteral("メールサーバの応答にメールの数がありません"),
+                                        session.lastReply());
     return result;
 }
 
@@ -335,13 +331,13 @@ SaveResult CurlMailService::saveMessages(const QString &pop3Server, const QStrin
     }
     const QString dir = mailboxDir(pop3Server, account);
     if (!QDir().mkpath(dir)) {
-        result.error = QStringLiteral("cannot create the folder ") + dir;
+        result.error = QStringLiteral("フォルダを作れません: ") + dir;
         return result;
     }
 
     CurlSession session(m_options, m_abort);
     if (!session.handle()) {
-        result.error = QStringLiteral("mail library not available");
+        result.error = mailerror::describe(CURLE_FAILED_INIT, false);
         return result;
     }
     CURL *h = session.handle();
@@ -398,7 +394,7 @@ SaveResult CurlMailService::saveMessages(const QString &pop3Server, const QStrin
                    QStringLiteral(".eml");
         if (!settingsfiles::saveFile(path, session.body())) {
             result.ok = false;
-            result.error = QStringLiteral("cannot write ") + path;
+            result.error = QStringLiteral("ファイルに書き込めません: ") + path;
             break;
         }
         result.files.append(path);

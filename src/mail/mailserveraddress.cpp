@@ -32,8 +32,8 @@ MailServerAddress parseMailServer(const QString &field, MailProtocol protocol)
     const QString plainScheme = smtp ? QStringLiteral("smtp") : QStringLiteral("pop3");
     const QString tlsScheme = plainScheme + QLatin1Char('s');
     QString rest = field.trimmed();
-    if (rest.isEmpty()) return invalid(QStringLiteral("no server given"));
-    if (rest.size() > 300) return invalid(QStringLiteral("server name too long"));
+    if (rest.isEmpty()) return invalid(QStringLiteral("サーバが記入されていません"));
+    if (rest.size() > 300) return invalid(QStringLiteral("サーバ名が長すぎます"));
 
     bool tls = false;
     bool schemeGiven = false;
@@ -42,7 +42,7 @@ MailServerAddress parseMailServer(const QString &field, MailProtocol protocol)
         if (scheme == tlsScheme)
             tls = true;
         else if (scheme != plainScheme)
-            return invalid(QStringLiteral("unsupported scheme \"%1\" (use %2:// or %3://)")
+            return invalid(QStringLiteral("「%1」は使えません（%2:// か %3:// を使ってください）")
                                .arg(rest.left(sep), plainScheme, tlsScheme));
         schemeGiven = true;
         rest = rest.mid(sep + 3);
@@ -54,31 +54,36 @@ MailServerAddress parseMailServer(const QString &field, MailProtocol protocol)
     QString portText;
     if (rest.startsWith(QLatin1Char('['))) {
         const qsizetype close = rest.indexOf(QLatin1Char(']'));
-        if (close < 0) return invalid(QStringLiteral("bad server address \"%1\"").arg(field.trimmed()));
+        if (close < 0)
+            return invalid(QStringLiteral("サーバのアドレス「%1」が正しくありません").arg(field.trimmed()));
         host = rest.mid(1, close - 1);
         for (QChar c : host)
             if (!v6CharOk(c))
-                return invalid(QStringLiteral("bad server address \"%1\"").arg(field.trimmed()));
+                return invalid(
+                    QStringLiteral("サーバのアドレス「%1」が正しくありません").arg(field.trimmed()));
         const QString after = rest.mid(close + 1);
         if (!after.isEmpty() && !after.startsWith(QLatin1Char(':')))
-            return invalid(QStringLiteral("bad server address \"%1\"").arg(field.trimmed()));
+            return invalid(QStringLiteral("サーバのアドレス「%1」が正しくありません").arg(field.trimmed()));
         portText = after.mid(1);
         if (after.isEmpty())
             portText.clear();
         else if (portText.isEmpty())
-            return invalid(QStringLiteral("bad port in \"%1\"").arg(field.trimmed()));
+            return invalid(QStringLiteral("「%1」のポート番号が正しくありません").arg(field.trimmed()));
         host = QLatin1Char('[') + host + QLatin1Char(']');
     } else {
         const qsizetype colon = rest.indexOf(QLatin1Char(':'));
         host = colon >= 0 ? rest.left(colon) : rest;
         if (colon >= 0) {
             portText = rest.mid(colon + 1);
-            if (portText.isEmpty()) return invalid(QStringLiteral("bad port in \"%1\"").arg(field.trimmed()));
+            if (portText.isEmpty())
+                return invalid(QStringLiteral("「%1」のポート番号が正しくありません").arg(field.trimmed()));
         }
         for (QChar c : host)
-            if (!hostCharOk(c)) return invalid(QStringLiteral("bad server name \"%1\"").arg(field.trimmed()));
+            if (!hostCharOk(c))
+                return invalid(QStringLiteral("サーバ名「%1」が正しくありません").arg(field.trimmed()));
     }
-    if (host.isEmpty() || host == QLatin1String("[]")) return invalid(QStringLiteral("no server given"));
+    if (host.isEmpty() || host == QLatin1String("[]"))
+        return invalid(QStringLiteral("サーバが記入されていません"));
 
     int port = 0;
     if (!portText.isEmpty()) {
@@ -87,7 +92,7 @@ MailServerAddress parseMailServer(const QString &field, MailProtocol protocol)
         for (QChar c : portText)
             if (!c.isDigit()) ok = false;
         if (!ok || port < 1 || port > 65535)
-            return invalid(QStringLiteral("bad port in \"%1\"").arg(field.trimmed()));
+            return invalid(QStringLiteral("「%1」のポート番号が正しくありません").arg(field.trimmed()));
         if (!schemeGiven && port == (smtp ? 465 : 995)) tls = true;
     } else {
         port = smtp ? (tls ? 465 : 25) : (tls ? 995 : 110);

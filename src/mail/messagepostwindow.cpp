@@ -29,6 +29,7 @@ PostWindow::PostWindow(ClientCore &core, PeerLink &link, QWidget *parent)
     setAttribute(Qt::WA_DeleteOnClose);
     m_text = new QPlainTextEdit(this);
     m_text->setObjectName(QStringLiteral("Text1"));
+    m_text->setAccessibleName(QStringLiteral("メッセージ"));
     m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_shown = std::make_unique<NewestFirstText>(m_text);
     m_button = new QPushButton(kSend, this);

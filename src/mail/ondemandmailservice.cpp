@@ -10,7 +10,7 @@ std::atomic<OnDemandMailService::Factory> linkedFactory{nullptr};
 
 QString unavailable(const QString &why)
 {
-    return QStringLiteral("mail library not available: ") + why;
+    return QStringLiteral("メール機能を使えません: ") + why;
 }
 
 } // namespace
@@ -53,7 +53,7 @@ MailService *OnDemandMailService::service(QString *error)
             m_service.reset(create(m_options));
             if (m_aborted) m_service->abort();
         } else {
-            m_error = unavailable(why.isEmpty() ? QStringLiteral("no mail module") : why);
+            m_error = unavailable(why.isEmpty() ? QStringLiteral("メールのモジュールがありません") : why);
         }
     }
     if (!m_service && error) *error = m_error;

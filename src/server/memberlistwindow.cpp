@@ -74,6 +74,7 @@ MemberListWindow::MemberListWindow(ClientCore &core, const ServerClient &server,
     m_rows = new MemberRows(server.members(), this);
     m_lines = new QListView(this);
     m_lines->setObjectName(QStringLiteral("List2"));
+    m_lines->setAccessibleName(QStringLiteral("メンバーリスト"));
     m_lines->setModel(m_rows);
     m_lines->setUniformItemSizes(true);
     m_lines->setItemDelegate(new MemberRowDelegate(m_lines));

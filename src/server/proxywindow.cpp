@@ -39,6 +39,7 @@ ProxyWindow::ProxyWindow(ClientCore &core, QWidget *parent) : QDialog(parent), m
         auto *box = new QLineEdit(this);
         box->setObjectName(QStringLiteral("Text1"));
         box->setProperty("index", i);
+        box->setAccessibleName(QStringLiteral("プロキシのＩＰアドレス %1番目の数").arg(i + 1));
         box->setValidator(digits);
         box->setFixedWidth(48);
         box->setAlignment(Qt::AlignCenter);

@@ -33,6 +33,7 @@ ServerSelectorWindow::ServerSelectorWindow(ClientCore &core, std::function<void(
     m_items->hide();
     m_descriptions = new QListWidget(this);
     m_descriptions->setObjectName(QStringLiteral("List2"));
+    m_descriptions->setAccessibleName(QStringLiteral("サーバの一覧"));
     m_descriptions->setMinimumSize(320, 160);
     m_current = new QLabel(this);
     m_current->setObjectName(QStringLiteral("Label1"));

@@ -18,10 +18,12 @@ AdvertisementPage::AdvertisementPage(SharedState &state, QWidget *parent)
     m_text1 = new QPlainTextEdit(this);
     m_text1->setObjectName(QStringLiteral("Text1"));
     m_text1->setReadOnly(true);
+    m_text1->setAccessibleName(QStringLiteral("お知らせ"));
     m_notices = std::make_unique<NewestFirstText>(m_text1);
     m_text2 = new QLineEdit(this);
     m_text2->setObjectName(QStringLiteral("Text2"));
     m_text2->setReadOnly(true);
+    m_text2->setAccessibleName(QStringLiteral("お知らせの補足"));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_text1, 1);
     layout->addWidget(m_text2);

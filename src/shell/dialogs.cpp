@@ -4,22 +4,26 @@
 #include "shell/sharedstate.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 
-QPlainTextEdit *makeTextBox(QWidget *parent)
+QPlainTextEdit *makeTextBox(QWidget *parent, const QString &accessibleName)
 {
     auto *text = new QPlainTextEdit(parent);
     text->setObjectName(QStringLiteral("Text1"));
+    text->setAccessibleName(accessibleName);
     text->setReadOnly(true);
     text->setFrameShape(QFrame::NoFrame);
-    text->setMinimumSize(300, 80);
+    text->setMinimumSize(360, 80);
     QPalette p = text->palette();
     p.setColor(QPalette::Base, parent->palette().color(QPalette::Window));
     text->setPalette(p);
@@ -66,7 +70,7 @@ void setupWindow(QWidget *w, const QString &name)
 MessageWindow::MessageWindow(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setupWindow(this, QStringLiteral("Form10"));
-    m_text = makeTextBox(this);
+    m_text = makeTextBox(this, QStringLiteral("メッセージ"));
     m_ok = makeButton(QStringLiteral("Command1"), QStringLiteral("OK"), this);
     m_ok->setDefault(true);
     auto *layout = new QVBoxLayout(this);
@@ -100,7 +104,7 @@ void MessageWindow::keyPressEvent(QKeyEvent *event)
 YesNoWindow::YesNoWindow(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setupWindow(this, QStringLiteral("Form11"));
-    m_text = makeTextBox(this);
+    m_text = makeTextBox(this, QStringLiteral("質問"));
     auto *yes = m_yes = makeButton(QStringLiteral("Command1"), QStringLiteral("はい"), this);
     auto *no = makeButton(QStringLiteral("Command2"), QStringLiteral("いいえ"), this);
     auto *buttons = new QHBoxLayout;
@@ -146,6 +150,37 @@ void YesNoWindow::closeEvent(QCloseEvent *event)
         Q_EMIT answered(-1);
     }
     event->accept();
+}
+
+void placeOver(QWidget *window, QWidget *asker)
+{
+    if (!window->testAttribute(Qt::WA_Resized)) window->adjustSize();
+    const QScreen *screen = asker ? asker->screen() : QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect();
+    const QPoint centre = asker ? asker->frameGeometry().center() : area.center();
+    // Not yet framed: count on the frame the asker has.
+    const QSize frame = asker ? asker->frameGeometry().size() - asker->size() : QSize(0, 0);
+    QRect placed(QPoint(), window->size() + frame);
+    placed.moveCenter(centre);
+    // Over a window near the edge it still opens whole on that screen.
+    if (area.isValid()) {
+        placed.moveRight(qMin(placed.right(), area.right()));
+        placed.moveBottom(qMin(placed.bottom(), area.bottom()));
+        placed.moveLeft(qMax(placed.left(), area.left()));
+        placed.moveTop(qMax(placed.top(), area.top()));
+    }
+    window->move(placed.topLeft());
+    // The window manager keeps it above the asker and maps it there.
+    window->winId();
+    if (QWindow *handle = window->windowHandle())
+        handle->setTransientParent(asker ? asker->windowHandle() : nullptr);
+}
+
+void showOver(QWidget *window, QWidget *asker)
+{
+    if (!window->isVisible()) placeOver(window, asker);
+    window->show();
+    window->raise();
 }
 
 ProgressWindow::ProgressWindow(QWidget *parent) : QWidget(parent, Qt::Window)

@@ -53,6 +53,15 @@ private:
     bool m_answered = false;
 };
 
+// Places a window not yet shown over the window that asked: centred on it,
+// whole on its screen, and kept above it by the window manager (the asker is
+// its transient parent, not its owner, so the window outlives an asker that
+// closes meanwhile). Without an asker: the middle of the screen.
+void placeOver(QWidget *window, QWidget *asker);
+// Shows a message or question window, placed over the asker the first time;
+// a window already on screen keeps its place.
+void showOver(QWidget *window, QWidget *asker);
+
 // Form2: shown while the program shuts down.
 class ProgressWindow final : public QWidget {
     Q_OBJECT

@@ -48,18 +48,22 @@ EntranceWindow::EntranceWindow(EntranceState &state, QWidget *parent)
     m_name = new QLineEdit(this);
     m_name->setObjectName(QStringLiteral("Text1"));
     m_name->setPlaceholderText(QStringLiteral("名前"));
+    m_name->setAccessibleName(QStringLiteral("名前"));
     m_comment = new QLineEdit(this);
     m_comment->setObjectName(QStringLiteral("Text2"));
     m_comment->setPlaceholderText(QStringLiteral("コメント"));
+    m_comment->setAccessibleName(QStringLiteral("コメント"));
     m_ipBox = new QComboBox(this);
     m_ipBox->setObjectName(QStringLiteral("Combo1"));
     m_ipBox->setEditable(true);
     m_ipBox->setInsertPolicy(QComboBox::NoInsert);
     m_ipBox->setToolTip(QStringLiteral("接続したい人のＩＰを記入してください"));
+    m_ipBox->setAccessibleName(QStringLiteral("相手のＩＰ"));
 
     m_addressLabel = new QLabel(this);
     m_addressLabel->setObjectName(QStringLiteral("Label5"));
     m_addressLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_addressLabel->setAccessibleName(QStringLiteral("あなたのＩＰ"));
     m_stateLabel = new QLabel(this);
     m_stateLabel->setObjectName(QStringLiteral("Label4"));
     m_postTarget = new QLabel(this);
@@ -81,6 +85,9 @@ EntranceWindow::EntranceWindow(EntranceState &state, QWidget *parent)
     auto *tray = makeButton(5, QStringLiteral("TaskTray"), QStringLiteral("タスクトレイに常駐します"));
     auto *address = makeButton(6, QStringLiteral("ＩＰをサーバから取得"), QString());
     for (auto *pictureButton : {chat, exit}) {
+        // Pictures only: the screen reader needs a word for them.
+        pictureButton->setAccessibleName(pictureButton == chat ? QStringLiteral("チャット")
+                                                               : QStringLiteral("終了"));
         pictureButton->setIcon(pictureButton == chat ? icons::chat() : icons::exit());
         pictureButton->setIconSize(QSize(36, 36));
         pictureButton->setFixedSize(56, 48);

@@ -9,8 +9,10 @@
 #include <QClipboard>
 #include <QDebug>
 #include <QDesktopServices>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QSystemTrayIcon>
@@ -40,8 +42,19 @@ void UiDesktop::showMessage(const QString &text)
         connect(m_message, &MessageWindow::closing, this, [this] { m_message = nullptr; });
     }
     m_message->setText(text);
-    m_message->show();
-    m_message->raise();
+    if (!m_message->isVisible()) m_messageOwner = askingWindow();
+    showOver(m_message, m_messageOwner);
+}
+
+QWidget *UiDesktop::askingWindow() const
+{
+    const auto usable = [](QWidget *w) { return w && w->isVisible() && !w->isMinimized(); };
+    QWidget *active = QApplication::activeWindow();
+    // Asked while a message or a question has the focus: over whatever that one is over.
+    if (active && active == m_message) active = m_messageOwner;
+    if (active && active == m_yesNo) active = m_questionOwner;
+    if (usable(active)) return active;
+    return usable(m_home) ? m_home.data() : nullptr;
 }
 
 YesNoWindow *UiDesktop::showQuestion(const QString &question)
@@ -55,8 +68,8 @@ YesNoWindow *UiDesktop::showQuestion(const QString &question)
     }
     m_lastAnswer = 0;
     m_yesNo->setText(question);
-    m_yesNo->show();
-    m_yesNo->raise();
+    if (!m_yesNo->isVisible()) m_questionOwner = askingWindow();
+    showOver(m_yesNo, m_questionOwner);
     m_yesNo->activateWindow();
     Q_EMIT yesNoShown();
     return m_yesNo;
@@ -141,7 +154,9 @@ QString UiDesktop::getSaveFileName(const QString &caption, const QString &preset
     bool preset = false;
     const QString next = takeNextFileName(preset);
     if (preset) return next;
-    return QFileDialog::getSaveFileName(nullptr, caption, presetName, filter);
+    // What is saved this way came from the partner: the downloads folder suits it first.
+    return askFile(
+        {QFileDialog::AcceptSave, caption, presetName, filter, true, QStandardPaths::DownloadLocation});
 }
 
 QString UiDesktop::getSaveTarget(const QString &filter)
@@ -150,11 +165,44 @@ QString UiDesktop::getSaveTarget(const QString &filter)
     const QString next = takeNextFileName(preset);
     if (preset) return next;
     // No overwrite question and no suffix of the dialog's own: the caller completes the name.
-    QFileDialog dialog(nullptr, QString(), QString(), filter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
+    return askFile(
+        {QFileDialog::AcceptSave, QString(), QString(), filter, false, QStandardPaths::DocumentsLocation});
+}
+
+QString UiDesktop::startFolder(QStandardPaths::StandardLocation preferred) const
+{
+    if (!m_lastFolder.isEmpty() && QFileInfo(m_lastFolder).isDir()) return m_lastFolder;
+    const QStandardPaths::StandardLocation other = preferred == QStandardPaths::DownloadLocation
+                                                       ? QStandardPaths::DocumentsLocation
+                                                       : QStandardPaths::DownloadLocation;
+    for (const QStandardPaths::StandardLocation where : {preferred, other}) {
+        const QString folder = QStandardPaths::writableLocation(where);
+        // Without a desktop the documents folder is often the home folder itself.
+        if (!folder.isEmpty() && QFileInfo(folder).isDir()) return folder;
+    }
+    return QDir::homePath();
+}
+
+QString UiDesktop::askFile(const FileQuestion &question)
+{
+    const QString folder = startFolder(question.preferred);
+    // Over the asking window but not owned by it: a chat window that closes while
+    // its save dialog is up must not take the dialog, and the received file, along.
+    QFileDialog dialog(nullptr, question.caption, folder, question.filter);
+    dialog.setObjectName(QStringLiteral("CommonDialog1"));
+    dialog.setAcceptMode(question.mode);
+    dialog.setFileMode(question.mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                                : QFileDialog::AnyFile);
+    if (!question.confirmOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!question.preset.isEmpty())
+        dialog.selectFile(QFileInfo(question.preset).isAbsolute() ? question.preset
+                                                                  : QDir(folder).filePath(question.preset));
+    placeOver(&dialog, askingWindow());
+    QTimer::singleShot(0, &dialog, [this, &dialog] { Q_EMIT fileDialogShown(&dialog); });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().constFirst();
+    const QString chosen = dialog.selectedFiles().constFirst();
+    m_lastFolder = QFileInfo(chosen).absolutePath();
+    return chosen;
 }
 
 void UiDesktop::setClipboardImage(const QImage &image)
@@ -170,7 +218,8 @@ QString UiDesktop::getOpenFileName(const QString &caption, const QString &filter
     bool preset = false;
     const QString next = takeNextFileName(preset);
     if (preset) return next;
-    return QFileDialog::getOpenFileName(nullptr, caption, QString(), filter);
+    return askFile(
+        {QFileDialog::AcceptOpen, caption, QString(), filter, true, QStandardPaths::DocumentsLocation});
 }
 
 bool UiDesktop::isWindowActive(int n)

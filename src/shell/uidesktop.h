@@ -5,8 +5,10 @@
 #include "shell/desktop.h"
 #include "shell/dialogs.h"
 
+#include <QFileDialog>
 #include <QObject>
 #include <QPointer>
+#include <QStandardPaths>
 #include <QStringList>
 
 #include <functional>
@@ -46,6 +48,14 @@ public:
     void setWindowLookup(std::function<QWidget *(int)> lookup) { m_windowOf = std::move(lookup); }
     QString trayToolTip() const { return m_toolTip; }
 
+    // The window over which messages, questions and file dialogs open: the
+    // active window of the program, else the home window when it is on screen.
+    void setHomeWindow(QWidget *window) { m_home = window; }
+    QWidget *askingWindow() const;
+    // Where the next file dialog starts: the folder of the last file chosen,
+    // else `preferred` (documents or downloads) when it exists, else home.
+    QString startFolder(QStandardPaths::StandardLocation preferred) const;
+
     MessageWindow *messageWindow() const { return m_message; }
     YesNoWindow *yesNoWindow() const { return m_yesNo; }
     // Closes every window this desktop opened.
@@ -65,13 +75,27 @@ public:
 
 Q_SIGNALS:
     void yesNoShown();
+    // A file dialog is on screen, its answer still to come.
+    void fileDialogShown(QFileDialog *dialog);
 
 private:
     QString takeNextFileName(bool &preset);
     // Puts the question on screen, in the one yes/no window.
     YesNoWindow *showQuestion(const QString &question);
+    struct FileQuestion {
+        QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+        QString caption;
+        QString preset; // a name to offer, or a whole path
+        QString filter;
+        bool confirmOverwrite = true;
+        QStandardPaths::StandardLocation preferred = QStandardPaths::DocumentsLocation;
+    };
+    QString askFile(const FileQuestion &question);
 
+    QPointer<QWidget> m_home;
+    QString m_lastFolder; // this run only: the settings files keep their own contents
     QPointer<MessageWindow> m_message;
+    QPointer<QWidget> m_messageOwner, m_questionOwner; // the windows they opened over
     QPointer<YesNoWindow> m_yesNo;
     // The window of the question asked without waiting, while it is open.
     QPointer<YesNoWindow> m_laterQuestion;

@@ -51,8 +51,7 @@ private Q_SLOTS:
         const QString error = service.sendMail(QStringLiteral("127.0.0.1:1"), QStringLiteral("a@b.test"),
                                                QStringLiteral("c@d.test"), QStringLiteral("s"),
                                                QStringLiteral("b"), QString(), QString());
-        QVERIFY(!error.isEmpty());
-        QVERIFY2(!error.startsWith(QStringLiteral("mail library not available")), qPrintable(error));
+        QCOMPARE(error, QString::fromUtf8("メールサーバに接続できません"));
     }
 
     void withoutModuleEveryCallFailsWithTheReason_data()
@@ -71,7 +70,7 @@ private Q_SLOTS:
         const QString error = service.sendMail(QStringLiteral("localhost"), QStringLiteral("a@b.test"),
                                                QStringLiteral("c@d.test"), QStringLiteral("s"),
                                                QStringLiteral("b"), QString(), QString());
-        QVERIFY2(error.startsWith(QStringLiteral("mail library not available: ")), qPrintable(error));
+        QVERIFY2(error.startsWith(QString::fromUtf8("メール機能を使えません: ")), qPrintable(error));
         QVERIFY(error.contains(QStringLiteral("libwezmail.so")));
         const StatResult stat =
             service.statCount(QStringLiteral("localhost"), QStringLiteral("a"), QString());
@@ -93,8 +92,7 @@ private Q_SLOTS:
         const StatResult stat =
             service.statCount(QStringLiteral("127.0.0.1:1"), QStringLiteral("a"), QString());
         QVERIFY(!stat.ok);
-        QVERIFY2(!stat.error.startsWith(QStringLiteral("mail library not available")),
-                 qPrintable(stat.error));
+        QVERIFY2(!stat.error.startsWith(QString::fromUtf8("メール機能を使えません")), qPrintable(stat.error));
     }
 };
 

@@ -197,7 +197,9 @@ private Q_SLOTS:
         click(a->entranceWindow(), "Command2");
         // Refused: the socket's own error says so, and the watchdog's vaguer text does not follow.
         QVERIFY(waitFor([&] { return a->desktop().shownMessages().size() == 2; }, 10000));
-        QVERIFY(a->desktop().shownMessages().last().startsWith(QStringLiteral("Code:")));
+        QCOMPARE(a->desktop().shownMessages().last(),
+                 QString::fromUtf8("Code:10061 = 接続が相手側から拒否されました\r\n\r\n"
+                                   "接続できませんでした。しばらくしてから接続してください"));
         QVERIFY(waitFor([&] { return listening(*a); }));
         QCOMPARE(a->desktop().shownMessages().size(), 2);
         QCOMPARE(a->core().entrance().ipHistory(), QStringList{loopback(3).toString()});

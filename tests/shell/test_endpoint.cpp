@@ -147,7 +147,7 @@ private Q_SLOTS:
         QVERIFY(waitFor([&] { return errors.count() == 1; }));
         QCOMPARE(caller.state(), int(Endpoint::Error));
         QCOMPARE(errors.first().at(0).toInt(), 10061);
-        QVERIFY(!errors.first().at(1).toString().isEmpty());
+        QCOMPARE(errors.first().at(1).toString(), QString::fromUtf8("接続が相手側から拒否されました"));
         caller.close();
         QCOMPARE(caller.state(), 0);
     }

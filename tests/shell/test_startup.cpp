@@ -277,23 +277,8 @@ private Q_SLOTS:
         };
         QCOMPARE(answer(clienttest::answerYes), 1);
         QCOMPARE(answer(clienttest::answerNo), -1);
-        QCOMPARE(answer([](YesNoWindow *w) { w->close(); }), -1);
-        // The keys: Enter presses the focused button ("はい" first), Escape is the close box.
-        QCOMPARE(answer([](YesNoWindow *w) { QTest::keyClick(w, Qt::Key_Return); }), 1);
-        QCOMPARE(answer([](YesNoWindow *w) {
-                     clienttest::child<QPushButton>(w, "Command2")->setFocus();
-                     QTest::keyClick(w, Qt::Key_Enter);
-                 }),
-                 -1);
-        QCOMPARE(answer([](YesNoWindow *w) { QTest::keyClick(w, Qt::Key_Escape); }), -1);
         QTRY_VERIFY_WITH_TIMEOUT(!desktop.yesNoWindow(), 5000);
-        QPointer<MessageWindow> message = desktop.messageWindow();
-        QTest::keyClick(message, Qt::Key_Escape);
-        QTRY_VERIFY_WITH_TIMEOUT(message.isNull(), 5000);
-        desktop.showMessage(QStringLiteral("third"));
-        message = desktop.messageWindow();
-        QTest::keyClick(message, Qt::Key_Return);
-        QTRY_VERIFY_WITH_TIMEOUT(message.isNull(), 5000);
+        // The keys and the close box: test_dialogs.
     }
 
     void mailSettingsWindowStores()

@@ -1,8 +1,9 @@
 // Not a test: the pictures of the README. Two clients on loopback, a directory
 // that knows a few members; the entrance window, two chat boards
 // mid-conversation, two whiteboards mid-drawing, the member list, the server
-// selector and a file transfer's progress window beside its chat board are saved
-// as PNG files into the folder given (docs/). `make screenshots` runs it.
+// selector, a file transfer's progress window beside its chat board, a message
+// beside a question and the whiteboard's save dialog are saved as PNG files
+// into the folder given (docs/). `make screenshots` runs it.
 #include "boardhelpers.h"
 #include "clienthelpers.h"
 
@@ -15,7 +16,10 @@
 #include "whiteboard/whiteboardlink.h"
 #include "whiteboard/whiteboardwindow.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QListView>
 #include <QPainter>
 
@@ -73,10 +77,26 @@ int fail(const char *what)
     return 1;
 }
 
+// A home of its own, so the file dialog shows a few files of the picture, not the machine's.
+bool makeHome(const QTemporaryDir &home)
+{
+    const QDir documents(home.filePath(QStringLiteral("Documents")));
+    if (!QDir().mkpath(documents.path()) || !QDir().mkpath(home.filePath(QStringLiteral("Downloads"))))
+        return false;
+    for (const char *name : {"駅までの地図.wbd", "間取り図.wbd", "花火大会の計画.wbd"})
+        if (!writeFile(documents.filePath(u(name)), "")) return false;
+    if (!QDir().mkpath(documents.filePath(u("写真")))) return false;
+    qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral(".config")).toLocal8Bit());
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    QTemporaryDir home;
+    if (!makeHome(home)) return fail("home");
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
@@ -207,5 +227,25 @@ int main(int argc, char **argv)
         }))
         return fail("whiteboard mirror");
     if (!saveSideBySide(wa, wb, out + QStringLiteral("/whiteboard.png"))) return fail("whiteboard");
+
+    // The whiteboard's save dialog, over the board, in Japanese.
+    bool dialogSaved = false;
+    QObject::connect(&a->desktop(), &UiDesktop::fileDialogShown, &app, [&](QFileDialog *dialog) {
+        dialogSaved = save(dialog, out + QStringLiteral("/filedialog.png"));
+        dialog->reject();
+    });
+    wa->findChild<QAction *>(QStringLiteral("menuSave"))->trigger();
+    if (!dialogSaved) return fail("file dialog");
+
+    // A message on one side, a question on the other, each over its chat board.
+    ca->activateWindow();
+    a->desktop().showMessage(u("Code:10061 = 接続が相手側から拒否されました\r\n\r\n"
+                               "接続できませんでした。しばらくしてから接続してください"));
+    cb->activateWindow();
+    b->desktop().askYesNoLater(u("「太郎」さんから接続要求があります。接続しますか？"), &app, [](int) {});
+    if (!saveSideBySide(a->desktop().messageWindow(), b->desktop().yesNoWindow(),
+                        out + QStringLiteral("/dialogs.png")))
+        return fail("message and question");
+    b->desktop().withdrawQuestion();
     return 0;
 }

@@ -310,28 +310,28 @@ QString Endpoint::errorDescription(int number)
 {
     switch (number) {
     case 10013:
-        return QStringLiteral("Permission denied");
+        return QStringLiteral("アクセスが許可されていません");
     case 10045:
-        return QStringLiteral("Operation not supported");
+        return QStringLiteral("この操作はサポートされていません");
     case 10048:
-        return QStringLiteral("Address in use");
+        return QStringLiteral("アドレスは既に使用されています");
     case 10049:
-        return QStringLiteral("Address not available from the local machine");
+        return QStringLiteral("このコンピュータでは使えないアドレスです");
     case 10050:
-        return QStringLiteral("Network is down");
+        return QStringLiteral("ネットワークが使えません");
     case 10053:
-        return QStringLiteral("Connection is aborted due to timeout or other failure");
+        return QStringLiteral("タイムアウトまたはその他の障害により接続が中断されました");
     case 10054:
-        return QStringLiteral("The connection is reset by remote side");
+        return QStringLiteral("接続が相手側からリセットされました");
     case 10055:
-        return QStringLiteral("No buffer space is available");
+        return QStringLiteral("バッファ領域が不足しています");
     case 10060:
-        return QStringLiteral("Attempt to connect timed out without establishing a connection");
+        return QStringLiteral("接続がタイムアウトしました。相手から応答がありません");
     case 10061:
-        return QStringLiteral("Connection is forcefully rejected");
+        return QStringLiteral("接続が相手側から拒否されました");
     case 11001:
-        return QStringLiteral("Authoritative answer: Host not found");
+        return QStringLiteral("ホストが見つかりません");
     default:
-        return QStringLiteral("Unknown socket error");
+        return QStringLiteral("不明なソケットエラーです");
     }
 }
