@@ -8,8 +8,8 @@
 #include <chrono>
 #include <fcntl.h>
 #include <optional>
-#include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -21,8 +21,10 @@ using Clock = std::chrono::steady_clock;
 
 // A read takes at most this much; a partner that sends faster only waits in the network.
 constexpr int kReadChunk = 64 * 1024;
-// Without a wake-up pipe a wait looks at the stop flag this often.
-constexpr int kStopCheckMs = 100;
+// The socket blocks, as the tightest loop does, but no call for longer than
+// this: a wait looks at the stop flag and at answers that came another way
+// this often. stop() also shuts the socket down, which ends a blocked call at once.
+constexpr int kSliceMs = 50;
 
 int winsockNumber(int error)
 {
@@ -45,10 +47,15 @@ int winsockNumber(int error)
     }
 }
 
-void makeNonBlocking(int fd)
+void makeBlocking(int fd)
 {
     const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+}
+
+qint64 msLeft(Clock::time_point until)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
 }
 
 } // namespace
@@ -66,16 +73,16 @@ public:
     Run(DataPump &pump, quint64 run, int socket, const Limits &limits)
         : m_pump(pump), m_run(run), m_socket(socket), m_limits(limits)
     {
-        makeNonBlocking(m_socket);
+        makeBlocking(m_socket);
     }
 
     End send(int file, qint64 size);
     End receive(int file, qint64 lastBlock, const QByteArray &received);
 
 private:
-    enum class Ready { Socket, Woken, Timeout };
-
-    Step wait(short events, Clock::time_point deadline, Ready &ready);
+    // Some bytes into `buffer` (`got` > 0); `got` 0 when a slice passed, -1 when `until` did.
+    Step receiveSome(char *buffer, size_t size, Clock::time_point until, ssize_t &got);
+    void setTimeout(int option, qint64 ms, qint64 &current);
     Step sendAll(const char *data, qsizetype size);
     Step awaitAnswer(AnswerScanner &answers, int &answer);
     End awaitClose();
@@ -84,11 +91,14 @@ private:
 
     Clock::time_point deadline(int ms) const { return Clock::now() + std::chrono::milliseconds(ms); }
     bool stopping() const { return m_pump.m_stopping.load(std::memory_order_acquire); }
+    static End stopped() { return {Outcome::Done, 0, true}; }
 
     DataPump &m_pump;
     const quint64 m_run;
     int m_socket;
     Limits m_limits;
+    qint64 m_receiveTimeout = -1;
+    qint64 m_sendTimeout = -1;
 };
 
 DataPump::Run::End DataPump::Run::socketEnd(int error)
@@ -97,49 +107,52 @@ DataPump::Run::End DataPump::Run::socketEnd(int error)
     return {Outcome::SocketError, winsockNumber(error)};
 }
 
-// Waits for `events` on the socket, a wake-up or the deadline.
-DataPump::Run::Step DataPump::Run::wait(short events, Clock::time_point until, Ready &ready)
+void DataPump::Run::setTimeout(int option, qint64 ms, qint64 &current)
 {
-    const int wakeFd = m_pump.m_wakePipe[0];
-    for (;;) {
-        if (stopping()) return End{Outcome::Done, 0, true};
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-        if (left <= 0) {
-            ready = Ready::Timeout;
-            return {};
-        }
-        pollfd fds[2] = {{m_socket, events, 0}, {wakeFd, POLLIN, 0}};
-        const int timeout = wakeFd >= 0 ? int(left) : int(std::min<qint64>(left, kStopCheckMs));
-        const int n = ::poll(fds, wakeFd >= 0 ? 2 : 1, timeout);
-        if (n < 0 && errno != EINTR) return socketEnd(errno);
-        if (n <= 0) continue;
-        if (fds[1].revents) {
-            char drain[64];
-            while (::read(wakeFd, drain, sizeof drain) > 0) {
-            }
-            if (stopping()) return End{Outcome::Done, 0, true};
-            ready = Ready::Woken;
-            return {};
-        }
-        // An error or hang-up shows in the read or write that follows.
-        ready = Ready::Socket;
+    if (ms == current) return;
+    current = ms;
+    const timeval limit{time_t(ms / 1000), suseconds_t(ms % 1000 * 1000)};
+    ::setsockopt(m_socket, SOL_SOCKET, option, &limit, sizeof limit);
+}
+
+DataPump::Run::Step DataPump::Run::receiveSome(char *buffer, size_t size, Clock::time_point until,
+                                               ssize_t &got)
+{
+    got = 0;
+    if (stopping()) return stopped();
+    const qint64 left = msLeft(until);
+    if (left <= 0) {
+        got = -1;
         return {};
     }
+    setTimeout(SO_RCVTIMEO, std::min<qint64>(left, kSliceMs), m_receiveTimeout);
+    const ssize_t n = ::recv(m_socket, buffer, size, 0);
+    if (n > 0) {
+        got = n;
+        return {};
+    }
+    if (stopping()) return stopped();
+    if (n == 0) return End{Outcome::PeerClosed};
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return {};
+    return socketEnd(errno);
 }
 
 DataPump::Run::Step DataPump::Run::sendAll(const char *data, qsizetype size)
 {
     const auto until = deadline(m_limits.waitMs);
     while (size > 0) {
+        if (stopping()) return stopped();
+        const qint64 left = msLeft(until);
+        if (left <= 0) return End{Outcome::TimedOut};
+        setTimeout(SO_SNDTIMEO, std::min<qint64>(left, kSliceMs), m_sendTimeout);
         const ssize_t n = ::send(m_socket, data, size_t(size), MSG_NOSIGNAL);
         if (n > 0) {
             data += n, size -= n;
             continue;
         }
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return socketEnd(errno);
-        Ready ready;
-        if (Step end = wait(POLLOUT, until, ready)) return end;
-        if (ready == Ready::Timeout) return End{Outcome::TimedOut};
+        if (stopping()) return stopped();
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
+        return socketEnd(n < 0 ? errno : EPIPE);
     }
     return {};
 }
@@ -163,17 +176,10 @@ DataPump::Run::Step DataPump::Run::awaitAnswer(AnswerScanner &answers, int &answ
             answer = injected;
             return {};
         }
-        Ready ready;
-        if (Step end = wait(POLLIN, until, ready)) return end;
-        if (ready == Ready::Timeout) return End{Outcome::TimedOut};
-        if (ready != Ready::Socket) continue;
-        const ssize_t n = ::recv(m_socket, buffer, sizeof buffer, 0);
-        if (n == 0) return End{Outcome::PeerClosed};
-        if (n < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-            return socketEnd(errno);
-        }
-        answers.feed(QByteArray::fromRawData(buffer, int(n)));
+        ssize_t got = 0;
+        if (Step end = receiveSome(buffer, sizeof buffer, until, got)) return end;
+        if (got < 0) return End{Outcome::TimedOut};
+        if (got > 0) answers.feed(QByteArray::fromRawData(buffer, int(got)));
     }
 }
 
@@ -212,12 +218,9 @@ DataPump::Run::End DataPump::Run::awaitClose()
     const auto until = deadline(m_limits.waitMs);
     char scratch[4096];
     for (;;) {
-        Ready ready;
-        if (Step end = wait(POLLIN, until, ready)) return end->stopped ? *end : End{};
-        if (ready == Ready::Timeout) return {};
-        if (ready != Ready::Socket) continue;
-        const ssize_t n = ::recv(m_socket, scratch, sizeof scratch, 0);
-        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) return {};
+        ssize_t got = 0;
+        if (Step end = receiveSome(scratch, sizeof scratch, until, got)) return end->stopped ? *end : End{};
+        if (got < 0) return {};
     }
 }
 
@@ -254,73 +257,52 @@ DataPump::Run::End DataPump::Run::receive(int file, qint64 lastBlock, const QByt
     };
     if (Step end = take(received.constData(), received.size())) return *end;
     std::vector<char> buffer(kReadChunk);
-    while (!assembler.complete()) {
-        const bool holdsLast = assembler.holdsPartOfLastBlock();
-        Ready ready;
-        if (Step end = wait(POLLIN, deadline(holdsLast ? m_limits.settleMs : m_limits.waitMs), ready))
+    // The last block's size is not on the wire: it is whole once nothing more follows.
+    auto until = [&] {
+        return deadline(assembler.holdsPartOfLastBlock() ? m_limits.settleMs : m_limits.waitMs);
+    };
+    for (auto limit = until(); !assembler.complete();) {
+        ssize_t got = 0;
+        if (Step end = receiveSome(buffer.data(), buffer.size(), limit, got)) {
+            if (end->outcome == Outcome::PeerClosed && assembler.holdsPartOfLastBlock()) return finishLast();
             return *end;
-        if (ready == Ready::Timeout) {
-            // The last block's size is not on the wire: it is whole once nothing more follows.
-            if (holdsLast) return finishLast();
-            return {Outcome::TimedOut};
         }
-        if (ready != Ready::Socket) continue;
-        const ssize_t n = ::recv(m_socket, buffer.data(), buffer.size(), 0);
-        if (n == 0) return holdsLast ? finishLast() : End{Outcome::PeerClosed};
-        if (n < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-            return socketEnd(errno);
-        }
-        m_pump.m_bytesReceived.fetch_add(n, std::memory_order_relaxed);
-        if (n != kBlockSize) m_pump.m_lastOddRead.store(n, std::memory_order_relaxed);
-        if (Step end = take(buffer.data(), n)) return *end;
+        if (got < 0) return assembler.holdsPartOfLastBlock() ? finishLast() : End{Outcome::TimedOut};
+        if (got == 0) continue;
+        m_pump.m_bytesReceived.fetch_add(got, std::memory_order_relaxed);
+        if (got != kBlockSize) m_pump.m_lastOddRead.store(got, std::memory_order_relaxed);
+        if (Step end = take(buffer.data(), got)) return *end;
+        limit = until();
     }
     return {};
 }
 
 // ------------------------------------------------------------------ the pump
 
-DataPump::DataPump(QObject *parent) : QObject(parent)
-{
-    if (::pipe(m_wakePipe) == 0) {
-        for (const int fd : m_wakePipe) {
-            makeNonBlocking(fd);
-            ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-        }
-    } else {
-        m_wakePipe[0] = m_wakePipe[1] = -1;
-    }
-}
+DataPump::DataPump(QObject *parent) : QObject(parent) {}
 
 DataPump::~DataPump()
 {
     stop();
-    for (const int fd : m_wakePipe)
-        if (fd >= 0) ::close(fd);
 }
 
 template <typename Body> bool DataPump::launch(int socket, const Limits &limits, Body &&body)
 {
-    if (running()) {
+    if (running() || socket < 0) {
         if (socket >= 0) ::close(socket);
         return false;
     }
     ++m_run;
+    m_socket = socket;
     m_stopping.store(false);
     m_injectedAnswer.store(0);
     m_blocksDone.store(0);
     m_bytesReceived.store(0);
     m_lastOddRead.store(-1);
-    if (m_wakePipe[0] >= 0) {
-        char drain[64];
-        while (::read(m_wakePipe[0], drain, sizeof drain) > 0) {
-        }
-    }
     const quint64 run = m_run;
     m_thread = std::thread([this, run, socket, limits, body = std::forward<Body>(body)]() mutable {
         Run worker(*this, run, socket, limits);
         const Run::End end = body(worker);
-        ::close(socket);
         if (!end.stopped) post(run, end.outcome, end.error);
     });
     return true;
@@ -345,6 +327,7 @@ void DataPump::post(quint64 run, Outcome outcome, int errorNumber)
         [this, run, outcome, errorNumber] {
             if (run != m_run) return;
             if (m_thread.joinable()) m_thread.join();
+            closeSocket();
             Q_EMIT finished(outcome, errorNumber);
         },
         Qt::QueuedConnection);
@@ -360,28 +343,29 @@ void DataPump::postAllAnswered(quint64 run)
         Qt::QueuedConnection);
 }
 
-void DataPump::wake()
+void DataPump::closeSocket()
 {
-    if (m_wakePipe[1] < 0) return;
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(m_wakePipe[1], &byte, 1);
+    if (m_socket >= 0) ::close(m_socket);
+    m_socket = -1;
 }
 
 void DataPump::answer(bool ok)
 {
     if (!running()) return;
     m_injectedAnswer.store(ok ? 1 : -1);
-    wake();
 }
 
 void DataPump::stop()
 {
     // Whatever the run still queued is dropped.
     ++m_run;
-    if (!m_thread.joinable()) return;
-    m_stopping.store(true, std::memory_order_release);
-    wake();
-    m_thread.join();
+    if (m_thread.joinable()) {
+        m_stopping.store(true, std::memory_order_release);
+        // The descriptor stays ours until the thread is joined, so this cannot touch another file.
+        ::shutdown(m_socket, SHUT_RDWR);
+        m_thread.join();
+    }
+    closeSocket();
 }
 
 } // namespace transfer

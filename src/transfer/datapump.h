@@ -5,7 +5,7 @@
 // network has it, in plain system calls. The owner (on its own thread) hands
 // over a connected socket and an open file, watches the counters at its own
 // pace and hears how the loop ended through a queued signal. Every wait is
-// bounded and wakes for stop(), so stopping (or destroying) the pump ends the
+// bounded and ends for stop(), so stopping (or destroying) the pump ends the
 // thread promptly and joins it; no signal of a run comes after its stop().
 #include "transfer/transferprotocol.h"
 
@@ -41,7 +41,7 @@ public:
     ~DataPump() override;
 
     // The pump takes `socket` (a connected descriptor; closed when the run
-    // ends) but only borrows `file`, which must stay open until finished() or
+    // ends, and made blocking) but only borrows `file`, which must stay open until finished() or
     // stop(). False when a run is still going.
     //
     // Sending: `size` bytes of `file`, from its current position, in blocks;
@@ -52,7 +52,8 @@ public:
     // `received` are bytes that came before the hand-over.
     bool startReceiving(int socket, int file, qint64 lastBlock, const QByteArray &received, Limits limits);
 
-    // "con 800" (true) or "con 810" that came some other way, for the block in flight.
+    // "con 800" (true) or "con 810" that came some other way, for the block in
+    // flight; the run sees it within a fraction of a second.
     void answer(bool ok);
     // Ends a run without a signal and joins its thread.
     void stop();
@@ -75,11 +76,11 @@ private:
     template <typename Body> bool launch(int socket, const Limits &limits, Body &&body);
     void post(quint64 run, Outcome outcome, int errorNumber);
     void postAllAnswered(quint64 run);
-    void wake();
+    void closeSocket();
 
     std::thread m_thread;
-    // Written by stop() and answer(); the thread waits on the read end of the pipe too.
-    int m_wakePipe[2] = {-1, -1};
+    // The running connection; closed here once the thread is joined.
+    int m_socket = -1;
     std::atomic<bool> m_stopping{false};
     // 0 none, 1 "con 800", -1 "con 810".
     std::atomic<int> m_injectedAnswer{0};
