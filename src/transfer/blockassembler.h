@@ -5,8 +5,12 @@
 // order. All blocks but the last are 1024 bytes; the last holds 1 to 1024
 // bytes and its size is not on the wire, so a short last block is only
 // complete when the caller, after a quiet moment, says so.
+#include "transfer/transferprotocol.h"
+
 #include <QByteArray>
 #include <QList>
+
+#include <algorithm>
 
 namespace transfer {
 
@@ -18,6 +22,9 @@ public:
     // Takes received bytes and returns the blocks they complete, in order.
     // Bytes beyond the offered file are dropped (see excessBytes()).
     QList<QByteArray> feed(const QByteArray &bytes);
+    // The same without a copy of each block: `onBlock(data, size)` sees each
+    // completed block in order, and may stop the rest by returning false.
+    template <typename OnBlock> bool take(const char *data, qsizetype size, OnBlock &&onBlock);
 
     // The expected block is the last one and part of it is held.
     bool holdsPartOfLastBlock() const { return expectingLast() && !m_pending.isEmpty(); }
@@ -38,5 +45,32 @@ private:
     qint64 m_excess = 0;
     QByteArray m_pending;
 };
+
+template <typename OnBlock> bool BlockAssembler::take(const char *data, qsizetype size, OnBlock &&onBlock)
+{
+    while (size > 0) {
+        if (complete()) {
+            m_excess += size;
+            return true;
+        }
+        if (m_pending.isEmpty() && size >= kBlockSize) {
+            // A whole block in one piece goes on from where it lies.
+            ++m_done;
+            if (!onBlock(data, qsizetype(kBlockSize))) return false;
+            data += kBlockSize, size -= kBlockSize;
+            continue;
+        }
+        const qsizetype n = std::min<qsizetype>(kBlockSize - m_pending.size(), size);
+        m_pending.append(data, n);
+        data += n, size -= n;
+        if (m_pending.size() == kBlockSize) {
+            ++m_done;
+            const bool go = onBlock(m_pending.constData(), m_pending.size());
+            m_pending.resize(0); // keeps its room for the next block
+            if (!go) return false;
+        }
+    }
+    return true;
+}
 
 } // namespace transfer

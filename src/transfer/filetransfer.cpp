@@ -13,6 +13,8 @@ namespace transfer {
 
 namespace {
 constexpr int kTickMs = 100;
+// Progress is shown at most once a frame, however fast the blocks go.
+constexpr int kFrameMs = 16;
 
 const QString kCrLf = QStringLiteral("\r\n");
 
@@ -30,6 +32,17 @@ QString socketErrorText(int number, const QString &description)
 QString allFilesFilter()
 {
     return QStringLiteral("すべてのファイル (*)");
+}
+
+QString unreadableText()
+{
+    return QStringLiteral("ファイルを読み込めませんでした");
+}
+
+QString unwritableText()
+{
+    return QStringLiteral("受信したファイルを書き込めませんでした。") + kCrLf +
+           QStringLiteral("ディスクの空きと書き込み権限を確かめてください");
 }
 } // namespace
 
@@ -57,11 +70,13 @@ FileTransfer::FileTransfer(ClientCore &core, PeerLink &link, ChatSession &chat, 
             // The receiver closes the data connection; its close finishes this side.
             closeSendFile();
             m_phase = SendPhase::AwaitingClose;
-            if (m_winsock4.state() != Endpoint::Connected) onClosed();
+            if (!m_sendConnectionOpen) sendDone();
         }
     });
-    m_settle.setSingleShot(true);
-    connect(&m_settle, &QTimer::timeout, this, &FileTransfer::onSettled);
+    m_frame.setInterval(kFrameMs);
+    connect(&m_frame, &QTimer::timeout, this, &FileTransfer::onFrame);
+    connect(&m_pump, &DataPump::allAnswered, this, &FileTransfer::finishSending);
+    connect(&m_pump, &DataPump::finished, this, &FileTransfer::onPumpFinished);
     m_showProgress.setSingleShot(true);
     connect(&m_showProgress, &QTimer::timeout, this, [this] {
         if (m_receiveStarted) setProgress(QStringLiteral("転送率：0%"));
@@ -69,18 +84,15 @@ FileTransfer::FileTransfer(ClientCore &core, PeerLink &link, ChatSession &chat, 
 
     connect(&m_winsock4, &Endpoint::connected, this, &FileTransfer::onDataConnected);
     connect(&m_winsock4, &Endpoint::connectionRequest, this, &FileTransfer::onConnectionRequest);
-    connect(&m_winsock4, &Endpoint::dataArrival, this, &FileTransfer::onReceivedData);
-    // With one block in flight every pass of the event loop between a block and
-    // its answer is time lost: the data connection's bytes are taken at once.
-    connect(&m_winsock4, &Endpoint::dataArrivalNow, this, [this] {
-        if (m_watchData) onReceivedData();
-    });
+    // Until the pump takes the connection over, nothing is expected on it.
+    connect(&m_winsock4, &Endpoint::dataArrival, this, [this] { m_winsock4.getBytes(); });
     connect(&m_winsock4, &Endpoint::closed, this, &FileTransfer::onClosed);
     connect(&m_winsock4, &Endpoint::error, this, &FileTransfer::onError);
 }
 
 FileTransfer::~FileTransfer()
 {
+    m_pump.stop();
     closeReceiveFile(!m_saving);
 }
 
@@ -166,9 +178,10 @@ void FileTransfer::sendFile()
 
     m_sendName = QFileInfo(path).fileName();
     m_sendFile.setFileName(path);
-    m_answers.clear();
-    if (!m_sendFile.open(QIODevice::ReadOnly) || m_sendFile.size() > qint64(kBlockSize) * INT32_MAX) {
-        m_core.desktop().showMessage(QStringLiteral("ファイルを読み込めませんでした"));
+    // Unbuffered: the pump reads its descriptor from the start.
+    if (!m_sendFile.open(QIODevice::ReadOnly | QIODevice::Unbuffered) ||
+        m_sendFile.size() > qint64(kBlockSize) * INT32_MAX) {
+        m_core.desktop().showMessage(unreadableText());
         m_phase = SendPhase::AwaitingReady; // so the abort line names this file
         sendAbort();
         return;
@@ -201,8 +214,9 @@ void FileTransfer::readyReceived()
 
 void FileTransfer::blockAnswered(bool ok)
 {
+    // Also taken over the peer connection, for the block in flight.
     m_core.state().blockAck = ok ? 1 : -1;
-    peerStateChanged();
+    if (m_phase == SendPhase::Sending) m_pump.answer(ok);
 }
 
 void FileTransfer::peerStateChanged()
@@ -210,8 +224,6 @@ void FileTransfer::peerStateChanged()
     SharedState &state = m_core.state();
     if (m_phase == SendPhase::AwaitingReady && state.peerReady == 1)
         onReady();
-    else if (m_phase == SendPhase::Sending && state.blockAck != 0)
-        onAnswer(state.blockAck);
     else if (m_phase == SendPhase::Idle && !m_receiveStarted && !state.recvFileName.isEmpty())
         timer1Tick();
 }
@@ -230,7 +242,6 @@ void FileTransfer::onDataConnected()
 {
     if (m_phase != SendPhase::Connecting) return;
     m_deadline.stop();
-    m_watchData = true;
     m_core.state().transferActive = 1;
     setCommandsEnabled(false);
     m_phase = SendPhase::StartPause;
@@ -242,59 +253,39 @@ void FileTransfer::startBlocks()
     setProgress(QStringLiteral("転送率：0%"));
     addLine(ownName() + QStringLiteral("> ") + m_sendName + QStringLiteral("を転送します"));
     m_core.state().receivingSide = 0;
-    m_sendIndex = 0;
-    if (m_sendLastBlock < 0) {
-        setProgress(transfer::progressText(0, 0));
+    QByteArray early; // nothing the receiver says before the first block is an answer to it
+    const int socket = m_winsock4.takeConnection(early);
+    if (socket < 0) {
+        // An empty file is complete as soon as the receiver took the connection.
+        if (m_sendLastBlock >= 0) {
+            sendAbort();
+            return;
+        }
         finishSending();
         return;
     }
     m_phase = SendPhase::Sending;
-    sendBlock(false);
+    m_sendConnectionOpen = true;
+    m_pump.startSending(socket, m_sendFile.handle(), m_sendFileSize, m_limits);
+    m_frame.start();
 }
 
-void FileTransfer::sendBlock(bool again)
-{
-    if (m_winsock4.state() != Endpoint::Connected) {
-        sendAbort();
-        return;
-    }
-    if (!again) {
-        const int size = blockSize(m_sendFileSize, m_sendIndex);
-        m_block = m_sendFile.read(size);
-        if (m_block.size() != size) {
-            // The file shrank or cannot be read any more.
-            m_core.desktop().showMessage(QStringLiteral("ファイルを読み込めませんでした"));
-            sendAbort();
-            return;
-        }
-    }
-    m_core.state().blockAck = 0;
-    m_winsock4.sendData(m_block);
-    m_deadline.start(kAnswerLimitMs);
-}
-
-void FileTransfer::onAnswer(int answer)
-{
-    if (m_phase != SendPhase::Sending) return;
-    m_core.state().blockAck = int16_t(answer);
-    if (answer < 0) {
-        sendBlock(true);
-        return;
-    }
-    ++m_sendIndex;
-    setProgress(transfer::progressText(m_sendIndex, m_sendLastBlock + 1));
-    if (m_sendIndex > m_sendLastBlock)
-        finishSending();
-    else
-        sendBlock(false);
-}
-
+// Every block is answered.
 void FileTransfer::finishSending()
 {
     m_deadline.stop();
+    onFrame();
     addLine(ownName() + QStringLiteral("> ") + m_sendName + QStringLiteral("を転送しました"));
     m_phase = SendPhase::EndPause;
     m_pause.start(m_pauseMs);
+}
+
+void FileTransfer::sendDone()
+{
+    m_pause.stop();
+    closeSendFile();
+    m_phase = SendPhase::Idle;
+    resetFileTransfer();
 }
 
 void FileTransfer::closeSendFile()
@@ -316,12 +307,7 @@ void FileTransfer::sendAbort()
 void FileTransfer::timer1Tick()
 {
     SharedState &state = m_core.state();
-    if (m_phase == SendPhase::Sending && state.blockAck != 0) {
-        // "con 800" / "con 810" may also come over the peer connection.
-        onAnswer(state.blockAck);
-    } else if (m_phase == SendPhase::AwaitingReady && state.peerReady == 1) {
-        onReady();
-    }
+    if (m_phase == SendPhase::AwaitingReady && state.peerReady == 1) onReady();
     if (m_saving) return;
 
     if (!state.recvFileName.isEmpty() && !m_receiveStarted) {
@@ -335,8 +321,9 @@ void FileTransfer::timer1Tick()
         return;
     }
 
-    // Silence watchdog; it also covers the wait for the sender's connection.
-    if (m_receiveStarted && state.lastRecvTime.isValid() && state.lastRecvTime.elapsed() > kSilenceLimitMs) {
+    // Silence watchdog for the wait for the sender's connection; the pump keeps its own.
+    if (m_receiveStarted && !m_pump.running() && state.lastRecvTime.isValid() &&
+        state.lastRecvTime.elapsed() > kSilenceLimitMs) {
         addLine(ownName() + QStringLiteral(">") + m_recvName + QStringLiteral("を中断しました"));
         closeReceiveFile(true);
         resetFileTransfer();
@@ -375,93 +362,49 @@ void FileTransfer::onConnectionRequest(qintptr requestId)
         return;
     }
     m_receiveConnected = true;
-    m_watchData = true;
     setCommandsEnabled(false);
     SharedState &state = m_core.state();
     state.transferActive = 1;
     state.receivingSide = 1;
     state.lastRecvTime.start();
 
-    // Unbuffered, so a full disk shows at the block that did not fit.
+    // Written unbuffered through its descriptor, so a full disk shows at the block that did not fit.
     m_recvFile.setFileName(m_core.path(kTempFileName));
     if (!m_recvFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        receiveAbort(QStringLiteral("受信したファイルを書き込めませんでした。") + kCrLf +
-                     QStringLiteral("ディスクの空きと書き込み権限を確かめてください"));
+        receiveAbort(unwritableText());
         return;
     }
     addLine(ownName() + QStringLiteral(">") + QStringLiteral("ファイルを受信します"));
-    m_assembler = BlockAssembler(m_recvLastBlock);
     m_blockCount = 0;
-    if (m_assembler.complete()) {
+    if (m_recvLastBlock < 0) {
         setProgress(transfer::progressText(0, 0));
         completeReceive();
-    }
-}
-
-void FileTransfer::onReceivedData()
-{
-    if (m_phase != SendPhase::Idle) {
-        m_answers.feed(m_winsock4.getBytes());
-        for (auto a = m_answers.next(); a != AnswerScanner::Answer::None; a = m_answers.next())
-            onAnswer(a == AnswerScanner::Answer::Ack ? 1 : -1);
         return;
     }
-    if (!m_receiveConnected || m_saving) {
-        m_winsock4.getBytes();
+    QByteArray received;
+    const int socket = m_winsock4.takeConnection(received);
+    if (socket < 0) {
+        receiveAborted(); // the sender already left
         return;
     }
-    const QByteArray bytes = m_winsock4.getBytes();
-    if (bytes.size() != kBlockSize) setStatusText(QString::number(bytes.size()));
-    for (const QByteArray &block : m_assembler.feed(bytes)) {
-        if (!writeBlock(block)) return;
-    }
-    if (m_assembler.complete()) {
-        m_settle.stop();
-        completeReceive();
-    } else if (m_assembler.holdsPartOfLastBlock()) {
-        // The last block's size is unknown: it is whole once nothing more follows.
-        m_settle.start(m_settleMs);
-    } else {
-        m_settle.stop();
-    }
+    m_pump.startReceiving(socket, m_recvFile.handle(), m_recvLastBlock, received, m_limits);
+    m_frame.start();
 }
 
-void FileTransfer::onSettled()
+// The partner left in the middle of the file, or went silent.
+void FileTransfer::receiveAborted()
 {
-    if (!m_receiveConnected || m_saving || !m_assembler.holdsPartOfLastBlock()) return;
-    if (writeBlock(m_assembler.finishLastBlock())) completeReceive();
-}
-
-bool FileTransfer::writeBlock(const QByteArray &block)
-{
-    SharedState &state = m_core.state();
-    if (m_recvFile.write(block) != block.size()) {
-        receiveAbort(QStringLiteral("受信したファイルを書き込めませんでした。") + kCrLf +
-                     QStringLiteral("ディスクの空きと書き込み権限を確かめてください"));
-        return false;
-    }
-    ++m_blockCount;
-    setProgress(transfer::progressText(m_blockCount, m_recvLastBlock + 1));
-    state.lastRecvTime.start();
-    state.transferActive = 1;
-    if (m_winsock4.state() == Endpoint::Connected) {
-        m_winsock4.sendData(kBlockAck);
-    }
-    return true;
+    addLine(ownName() + QStringLiteral(">") + m_recvName + QStringLiteral("を中断しました"));
+    closeReceiveFile(true);
+    resetFileTransfer();
 }
 
 void FileTransfer::completeReceive()
 {
     SharedState &state = m_core.state();
     m_saving = true;
-    const bool written = m_recvFile.error() == QFileDevice::NoError;
+    m_frame.stop();
     m_recvFile.close();
-    if (!written) {
-        m_saving = false;
-        receiveAbort(QStringLiteral("受信したファイルを書き込めませんでした。") + kCrLf +
-                     QStringLiteral("ディスクの空きと書き込み権限を確かめてください"));
-        return;
-    }
     // The sender is done once the last answer is out; it need not wait for our dialog.
     m_winsock4.close();
     addLine(ownName() + QStringLiteral(">") + m_recvName + QStringLiteral("を受信しました"));
@@ -524,7 +467,6 @@ void FileTransfer::receiveAbort(const QString &message)
 
 void FileTransfer::closeReceiveFile(bool discard)
 {
-    m_settle.stop();
     if (!m_recvFile.isOpen()) return;
     m_recvFile.close();
     // Part of a file is of no use to anyone and only takes space.
@@ -533,43 +475,66 @@ void FileTransfer::closeReceiveFile(bool discard)
 
 // --------------------------------------------------------------- both sides
 
+// The data connection closed before the pump took it over.
 void FileTransfer::onClosed()
 {
     if (m_phase == SendPhase::StartPause && m_sendLastBlock < 0) {
         // An empty file is complete as soon as the receiver took the connection.
         m_pause.stop();
         startBlocks();
-    }
-    switch (m_phase) {
-    case SendPhase::Idle:
-        break;
-    case SendPhase::AwaitingClose:
-    case SendPhase::EndPause:
-        // The receiver has everything and hung up: this side is done.
-        m_pause.stop();
-        closeSendFile();
-        m_phase = SendPhase::Idle;
-        resetFileTransfer();
-        return;
-    default:
+    } else if (m_phase == SendPhase::Connecting || m_phase == SendPhase::StartPause) {
         sendAbort();
-        return;
-    }
-    if (m_receiveConnected && !m_saving) {
-        // The partner left in the middle of the file.
-        addLine(ownName() + QStringLiteral(">") + m_recvName + QStringLiteral("を中断しました"));
-        closeReceiveFile(true);
-        resetFileTransfer();
+    } else if (m_receiveConnected && !m_saving && !m_pump.running()) {
+        receiveAborted();
     }
 }
 
 void FileTransfer::onError(int number, const QString &description)
 {
     m_core.desktop().showMessage(socketErrorText(number, description));
-    if (m_phase != SendPhase::Idle && m_phase != SendPhase::AwaitingReady)
-        onClosed();
-    else if (m_receiveConnected && !m_saving)
-        onClosed();
+    onClosed();
+}
+
+void FileTransfer::onFrame()
+{
+    const qint64 done = m_pump.blocksDone();
+    if (m_phase != SendPhase::Idle) {
+        setProgress(transfer::progressText(done, m_sendLastBlock + 1));
+        return;
+    }
+    if (!m_receiveConnected) return;
+    if (done != m_blockCount) {
+        m_blockCount = done;
+        setProgress(transfer::progressText(done, m_recvLastBlock + 1));
+        m_core.state().lastRecvTime.start();
+    }
+    // The size of a read that did not bring one block, as the status label always told.
+    if (const qint64 odd = m_pump.lastOddRead(); odd >= 0) setStatusText(QString::number(odd));
+}
+
+void FileTransfer::onPumpFinished(DataPump::Outcome outcome, int errorNumber)
+{
+    m_frame.stop();
+    onFrame();
+    if (outcome == DataPump::Outcome::SocketError)
+        m_core.desktop().showMessage(socketErrorText(errorNumber, Endpoint::errorDescription(errorNumber)));
+    if (m_phase != SendPhase::Idle) {
+        m_sendConnectionOpen = false;
+        if (outcome != DataPump::Outcome::Done) {
+            if (outcome == DataPump::Outcome::FileError) m_core.desktop().showMessage(unreadableText());
+            sendAbort();
+        } else if (m_phase == SendPhase::AwaitingClose) {
+            sendDone();
+        }
+        return;
+    }
+    if (!m_receiveConnected || m_saving) return;
+    if (outcome == DataPump::Outcome::Done)
+        completeReceive();
+    else if (outcome == DataPump::Outcome::FileError)
+        receiveAbort(unwritableText());
+    else
+        receiveAborted();
 }
 
 void FileTransfer::onDeadline()
@@ -583,8 +548,10 @@ void FileTransfer::onDeadline()
 void FileTransfer::resetFileTransfer()
 {
     SharedState &state = m_core.state();
+    m_pump.stop();
+    m_frame.stop();
+    m_sendConnectionOpen = false;
     m_deadline.stop();
-    m_settle.stop();
     m_showProgress.stop();
     m_winsock4.close();
     state.transferActive = 0;
@@ -596,8 +563,6 @@ void FileTransfer::resetFileTransfer()
     state.recvFileName.clear();
     m_receiveStarted = false;
     m_receiveConnected = false;
-    m_watchData = false;
-    m_assembler = BlockAssembler();
     Q_EMIT finished();
 }
 
@@ -605,6 +570,7 @@ void FileTransfer::stop()
 {
     ++m_chatsEnded;
     m_timer1.stop();
+    m_pump.stop();
     closeSendFile();
     closeReceiveFile(!m_saving);
     m_phase = SendPhase::Idle;

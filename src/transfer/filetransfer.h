@@ -4,10 +4,12 @@
 // clean-up routines. One per client, in the core: it hears the partner's file
 // messages from the peer link, sends its own through it, writes its lines into
 // the chat and keeps the few chat window settings it depends on, which the
-// windows show and change. Both sides are driven by events and deadlines, so
-// the chat stays usable while a file travels.
+// windows show and change. The offer, the connection and the end are driven
+// by events and deadlines; the blocks themselves go to and fro on the data
+// pump's thread, so neither the chat nor the transfer waits for the other.
+// Progress is read from the pump once a frame.
 #include "shell/socket/endpoint.h"
-#include "transfer/blockassembler.h"
+#include "transfer/datapump.h"
 #include "transfer/transferprotocol.h"
 
 #include <QFile>
@@ -50,7 +52,10 @@ public:
     QString progressText() const { return m_progress; }
     // The file on its way: the chosen one's name while sending, else the offered one's.
     QString fileName() const { return m_phase != SendPhase::Idle ? m_sendName : m_recvName; }
+    // The data connection while it listens or connects; the pump takes it over for the blocks.
     Endpoint &winsock4() { return m_winsock4; }
+    // Bytes the receiving side has read from the data connection in this reception.
+    qint64 receivedBytes() const { return m_pump.bytesReceived(); }
 
     // "ファイルを受信する": an offer is taken only while this is on; on again
     // once the chat ends.
@@ -65,7 +70,7 @@ public:
     // The fixed pauses and the quiet time after a short last block; the
     // benchmark sets the pauses to 0 to measure the transfer alone.
     void setPauseMs(int ms) { m_pauseMs = ms; }
-    void setSettleMs(int ms) { m_settleMs = ms; }
+    void setSettleMs(int ms) { m_limits.settleMs = ms; }
 
 Q_SIGNALS:
     // Form8: shown, its text changed, unloaded.
@@ -90,18 +95,15 @@ private:
     void onReady();
     void onDataConnected();
     void startBlocks();
-    void sendBlock(bool again);
-    void onAnswer(int answer);
     void finishSending();
+    void sendDone();
     void closeSendFile();
 
     // Receiving side.
     void timer1Tick();
     void startReceive();
     void onConnectionRequest(qintptr requestId);
-    void onReceivedData();
-    void onSettled();
-    bool writeBlock(const QByteArray &block);
+    void receiveAborted();
     void completeReceive();
     void receiveAbort(const QString &message);
     void closeReceiveFile(bool discard);
@@ -110,6 +112,8 @@ private:
     void onClosed();
     void onError(int number, const QString &description);
     void onDeadline();
+    void onFrame();
+    void onPumpFinished(DataPump::Outcome outcome, int errorNumber);
     void resetFileTransfer();
     void setProgress(const QString &text);
     void setCommandsEnabled(bool enabled);
@@ -125,16 +129,15 @@ private:
     QTimer m_timer1;
     QTimer m_deadline;
     QTimer m_pause;
-    QTimer m_settle;
     QTimer m_showProgress;
+    // Reads the pump's progress while it runs.
+    QTimer m_frame;
     int m_pauseMs = kPauseMs;
-    int m_settleMs = 150;
+    DataPump::Limits m_limits;
     QString m_progress;
     bool m_progressOpen = false;
     // Counts the chats that ended: a dialog that outlived its chat starts nothing.
     quint64 m_chatsEnded = 0;
-    // The data connection is ours: its bytes are taken the moment they arrive.
-    bool m_watchData = false;
     bool m_receiveEnabled = true;
     bool m_commandsEnabled = true;
     QString m_statusText;
@@ -144,18 +147,18 @@ private:
     QString m_sendName;
     qint64 m_sendFileSize = 0;
     qint64 m_sendLastBlock = -1;
-    qint64 m_sendIndex = 0;
-    QByteArray m_block;
-    AnswerScanner m_answers;
+    // The pump still holds the sending side's data connection.
+    bool m_sendConnectionOpen = false;
 
     bool m_receiveStarted = false;
     bool m_receiveConnected = false;
     bool m_saving = false;
     QString m_recvName;
     qint64 m_recvLastBlock = -1;
-    BlockAssembler m_assembler;
     qint64 m_blockCount = 0;
     QFile m_recvFile;
+    // Last, so it stops before the files it writes and reads go.
+    DataPump m_pump;
 };
 
 } // namespace transfer

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 
 namespace testsupport {
@@ -43,6 +44,17 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     return f.write(bytes) == bytes.size();
+}
+
+QStringList openFiles(const QString &suffix)
+{
+    QStringList found;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString &fd : fds.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot)) {
+        const QString target = QFile::symLinkTarget(fds.filePath(fd));
+        if (target.endsWith(suffix)) found << target;
+    }
+    return found;
 }
 
 QByteArray sjis(const char *utf8)

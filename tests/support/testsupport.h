@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QString>
+#include <QStringList>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,6 +27,9 @@ bool holdsFor(const std::function<bool()> &condition, int ms);
 // Bytes of a file, or empty.
 QByteArray readFile(const QString &path);
 bool writeFile(const QString &path, const QByteArray &bytes);
+
+// Paths of this process's open files that end with `suffix`.
+QStringList openFiles(const QString &suffix);
 
 // Code page 932 bytes of a UTF-8 literal, for exact wire and file checks.
 QByteArray sjis(const char *utf8);

@@ -4,8 +4,10 @@
 // message by message, and both chat transcripts line by line. Only the core
 // is linked: the transfer needs no window.
 #include "corechat.h"
+#include "floodsupport.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -34,6 +36,24 @@ QByteArray hash(const QByteArray &bytes)
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
 }
 
+int threadCount()
+{
+    return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
+// Runs `action` once, from the event loop, as soon as `t` shows progress past
+// 0%: the file is then in the middle of its way.
+void onceUnderWay(FileTransfer &t, std::function<void()> action)
+{
+    auto pending = std::make_shared<std::function<void()>>(std::move(action));
+    QObject::connect(&t, &FileTransfer::progressChanged, &t, [&t, pending](const QString &text) {
+        if (!*pending || text == QStringLiteral("転送率：0%") || text == QStringLiteral("転送率：100%"))
+            return;
+        // Without a context: the action may end the transfer's client.
+        QTimer::singleShot(0, std::exchange(*pending, nullptr));
+    });
+}
+
 // A sender "あき" on loopback(2) and a receiver "ゆう" on loopback(3), chatting.
 struct Pair {
     CoreSide a{2, QStringLiteral("あき")};
@@ -53,6 +73,15 @@ struct Pair {
     {
         const QString path = a.filePath(name);
         writeFile(path, bytes);
+        a.desk.nextOpen = path;
+        return path;
+    }
+    // A file of zeros that takes no room on disk, big enough to be stopped on its way.
+    QString offerBigFile(const QString &name, qint64 size = 64LL * 1024 * 1024)
+    {
+        const QString path = a.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || !f.resize(size)) return {};
         a.desk.nextOpen = path;
         return path;
     }
@@ -90,7 +119,12 @@ private Q_SLOTS:
     void fullDiskAbortsReception_data();
     void fullDiskAbortsReception();
     void savingReplacesOrKeepsTheData();
+    void chatEndStopsTheTransferUntilTheNextChat_data();
     void chatEndStopsTheTransferUntilTheNextChat();
+    void peerVanishesMidBlock_data();
+    void peerVanishesMidBlock();
+    void shutdownWhileATransferRuns();
+    void memoryStaysFlatForABigFile();
     void chatEndsWhileTheOpenDialogIsUp();
 };
 
@@ -153,15 +187,19 @@ void TestTransferFlow::splitBlocksAreKeptNotAskedAgain()
     const QString saved = rawSenderToB(p, QStringLiteral("split.bin/3"), raw);
     QVERIFY(!saved.isEmpty());
     QVERIFY(waitFor([&] { return p.b.state().transferActive == 1; })); // taken as the data connection
-    QSignalSpy arrived(&p.b.transfer().winsock4(), &Endpoint::dataArrivalNow);
+    qint64 sent = 0;
     for (int i = 0; i <= 3; ++i) {
         const QByteArray block = file.mid(i * 1024, 1024);
         const int third = int(block.size()) / 3;
         for (const QByteArray &piece : {block.left(third), block.mid(third, third), block.mid(2 * third)}) {
             sendRaw(raw, piece);
-            QVERIFY(arrived.wait());
+            sent += piece.size();
+            QVERIFY(waitFor([&] { return p.b.transfer().receivedBytes() == sent; }));
         }
         QVERIFY(readExactly(raw, "con 800"));
+        // The progress window catches up with the blocks written.
+        const QString shown = transfer::progressText(i + 1, 4);
+        QVERIFY(waitFor([&] { return p.b.transfer().progressText() == shown; }));
     }
     QVERIFY(waitFor([&] { return p.receiverIdle() && QFile::exists(saved); }));
     QCOMPARE(readFile(saved), file);
@@ -206,6 +244,9 @@ void TestTransferFlow::againAnswerResendsTheBlock()
     raw->write("con 810");
     for (int at : {0, 1024, 2048}) {
         QVERIFY(readExactly(*raw, file.mid(at, 1024)));
+        // The progress shown is that of the blocks answered.
+        const QString shown = transfer::progressText(at / 1024, 3);
+        QVERIFY(waitFor([&] { return p.a.transfer().progressText() == shown; }));
         raw->write("con 800");
     }
     QVERIFY(waitFor([&] { return p.a.lines().value(0) == QStringLiteral("あき> again.binを転送しました"); }));
@@ -221,12 +262,9 @@ void TestTransferFlow::senderVanishesMidFile()
 {
     Pair p;
     QVERIFY(p.chatting);
-    p.offerFile(QStringLiteral("big.bin"), randomBytes(3 * 1024 * 1024));
+    QVERIFY(!p.offerBigFile(QStringLiteral("big.bin")).isEmpty());
     p.b.desk.nextSave = p.b.filePath(QStringLiteral("never.bin"));
-    QObject::connect(&p.b.transfer(), &FileTransfer::progressChanged, &p.b.transfer(), [&](const QString &t) {
-        if (t == QStringLiteral("転送率：10%") && p.a.client)
-            QTimer::singleShot(0, &p.b.transfer(), [&] { p.a.client.reset(); }); // the sending client is gone
-    });
+    onceUnderWay(p.b.transfer(), [&] { p.a.client.reset(); }); // the sending client is gone
     p.a.transfer().sendFile();
     QVERIFY(waitFor([&] { return !p.a.client; }, 30000));
     QVERIFY(waitFor([&] { return p.receiverIdle(); }));
@@ -241,11 +279,8 @@ void TestTransferFlow::receiverVanishesMidFile()
 {
     Pair p;
     QVERIFY(p.chatting);
-    p.offerFile(QStringLiteral("big.bin"), randomBytes(3 * 1024 * 1024));
-    QObject::connect(&p.a.transfer(), &FileTransfer::progressChanged, &p.a.transfer(), [&](const QString &t) {
-        if (t == QStringLiteral("転送率：10%") && p.b.client)
-            QTimer::singleShot(0, &p.a.transfer(), [&] { p.b.client.reset(); });
-    });
+    QVERIFY(!p.offerBigFile(QStringLiteral("big.bin")).isEmpty());
+    onceUnderWay(p.a.transfer(), [&] { p.b.client.reset(); });
     p.a.transfer().sendFile();
     QVERIFY(waitFor([&] { return !p.b.client; }, 30000));
     QVERIFY(waitFor([&] { return p.senderIdle() && p.a.state().transferActive == 0; }));
@@ -366,28 +401,39 @@ void TestTransferFlow::savingReplacesOrKeepsTheData()
     QCOMPARE(p.a.lines().first(), QStringLiteral("あき> b.binを転送しました"));
 }
 
-// The receiver hangs up in the middle of a file: both sides stop without a
-// word, the partial file goes, and the next chat starts afresh (receiving on
-// again, an empty status) and carries a file.
+void TestTransferFlow::chatEndStopsTheTransferUntilTheNextChat_data()
+{
+    QTest::addColumn<bool>("senderHangsUp");
+    QTest::newRow("receiver hangs up") << false;
+    QTest::newRow("sender hangs up") << true;
+}
+
+// Either side hangs up in the middle of a file: both stop, the one that hung
+// up without a word, the partial file goes, no file stays open, and the next
+// chat starts afresh (receiving on again, an empty status) and carries a file.
 void TestTransferFlow::chatEndStopsTheTransferUntilTheNextChat()
 {
+    QFETCH(bool, senderHangsUp);
     Pair p;
     QVERIFY(p.chatting);
-    p.offerFile(QStringLiteral("big.bin"), randomBytes(3 * 1024 * 1024));
+    CoreSide &leaver = senderHangsUp ? p.a : p.b;
+    QVERIFY(!p.offerBigFile(QStringLiteral("big.bin")).isEmpty());
     p.b.desk.nextSave = p.b.filePath(QStringLiteral("never.bin"));
-    QObject::connect(&p.b.transfer(), &FileTransfer::progressChanged, &p.b.transfer(), [&](const QString &t) {
-        if (t != QStringLiteral("転送率：10%") || !p.b.client->chat.isActive()) return;
-        p.b.transfer().setReceiveEnabled(false); // the next chat starts with it on again
-        QTimer::singleShot(0, &p.b.transfer(), [&] { p.b.client->chat.close(); });
+    onceUnderWay(leaver.transfer(), [&] {
+        leaver.transfer().setReceiveEnabled(false); // the next chat starts with it on again
+        leaver.client->chat.close();
     });
     p.a.transfer().sendFile();
     QVERIFY(waitFor([&] { return !p.a.client->chat.isActive() && !p.b.client->chat.isActive(); }, 30000));
     QVERIFY(waitFor([&] { return p.senderIdle() && p.receiverIdle() && !p.a.transfer().busy(); }));
     QVERIFY(!QFile::exists(p.b.filePath(kTemp)));
     QVERIFY(!QFile::exists(p.b.desk.nextSave));
-    // The receiver stopped without a line (the sender may see its data connection drop first).
-    QCOMPARE(p.b.lines().value(0), QStringLiteral("ゆう>ファイルを受信します"));
-    QVERIFY(p.b.transfer().receiveEnabled());
+    QVERIFY(openFiles(QStringLiteral("/big.bin")).isEmpty());
+    QVERIFY(openFiles(QStringLiteral("/") + kTemp).isEmpty());
+    // The side that hung up stopped without a line (the other may see its data connection drop first).
+    QCOMPARE(leaver.lines().value(0), senderHangsUp ? QStringLiteral("あき> big.binを転送します")
+                                                    : QStringLiteral("ゆう>ファイルを受信します"));
+    QVERIFY(leaver.transfer().receiveEnabled());
     QVERIFY(p.b.transfer().statusText().isEmpty());
 
     QVERIFY(waitFor([&] { return p.a.listening() && p.b.listening(); }, 10000));
@@ -397,6 +443,99 @@ void TestTransferFlow::chatEndStopsTheTransferUntilTheNextChat()
     p.a.transfer().sendFile();
     QVERIFY(waitFor([&] { return QFile::exists(p.b.desk.nextSave); }, 10000));
     QCOMPARE(readFile(p.b.desk.nextSave), small);
+}
+
+void TestTransferFlow::peerVanishesMidBlock_data()
+{
+    QTest::addColumn<bool>("senderVanishes");
+    QTest::newRow("sender") << true;
+    QTest::newRow("receiver") << false;
+}
+
+// The partner's side of the data connection goes away with a block half
+// through: the side left behind shows its abort line and is ready again.
+void TestTransferFlow::peerVanishesMidBlock()
+{
+    QFETCH(bool, senderVanishes);
+    Pair p;
+    QVERIFY(p.chatting);
+    const QByteArray file = randomBytes(5 * 1024);
+    if (senderVanishes) {
+        QTcpSocket raw;
+        QVERIFY(!rawSenderToB(p, QStringLiteral("cut.bin/4"), raw).isEmpty());
+        sendRaw(raw, file.left(1024));
+        QVERIFY(readExactly(raw, "con 800"));
+        sendRaw(raw, file.mid(1024, 500));
+        QVERIFY(waitFor([&] { return p.b.transfer().receivedBytes() == 1524; }));
+        raw.abort();
+        QVERIFY(waitFor([&] { return p.receiverIdle(); }));
+        QCOMPARE(p.b.lines().value(0), QStringLiteral("ゆう>cut.binを中断しました"));
+        QVERIFY(!QFile::exists(p.b.filePath(kTemp)));
+        QVERIFY(p.b.desk.savePresets.isEmpty());
+        QVERIFY(p.b.transfer().commandsEnabled());
+        return;
+    }
+    p.b.transfer().setReceiveEnabled(false); // B's own transfer stays out of it
+    QTcpServer server;
+    QVERIFY(server.listen(loopback(3), transfer::kDataPort));
+    p.offerFile(QStringLiteral("cut.bin"), file);
+    p.a.transfer().sendFile();
+    QVERIFY(waitFor([&] { return !p.b.received.isEmpty(); }));
+    p.b.client->link.send(QStringLiteral("con 998"));
+    QVERIFY(waitFor([&] { return server.hasPendingConnections(); }));
+    std::unique_ptr<QTcpSocket> raw(server.nextPendingConnection());
+    QVERIFY(readExactly(*raw, file.left(1024)));
+    raw->write("con 800");
+    QVERIFY(readExactly(*raw, file.mid(1024, 500)));
+    raw->abort();
+    QVERIFY(waitFor([&] { return p.senderIdle() && p.a.state().transferActive == 0; }));
+    QCOMPARE(p.a.lines().value(0), QStringLiteral("あき> cut.binを中断しました"));
+    QVERIFY(p.a.transfer().commandsEnabled());
+    QVERIFY(openFiles(QStringLiteral("/cut.bin")).isEmpty());
+}
+
+// Both clients end while a file is on its way: the data threads are joined,
+// nothing stays open and the partial file goes.
+void TestTransferFlow::shutdownWhileATransferRuns()
+{
+    Pair p;
+    QVERIFY(p.chatting);
+    const int threadsBefore = threadCount();
+    QVERIFY(!p.offerBigFile(QStringLiteral("big.bin")).isEmpty());
+    p.b.desk.nextSave = p.b.filePath(QStringLiteral("never.bin"));
+    onceUnderWay(p.b.transfer(), [&] {
+        p.a.client.reset();
+        p.b.client.reset();
+    });
+    p.a.transfer().sendFile();
+    QVERIFY(waitFor([&] { return !p.a.client && !p.b.client; }, 30000));
+    QVERIFY(openFiles(QStringLiteral("/big.bin")).isEmpty());
+    QVERIFY(openFiles(QStringLiteral("/") + kTemp).isEmpty());
+    QVERIFY(!QFile::exists(p.b.filePath(kTemp)));
+    QVERIFY(!QFile::exists(p.b.desk.nextSave));
+    QVERIFY(threadCount() <= threadsBefore);
+}
+
+// A file many times the size of what either side may hold passes through
+// with the resident memory of the process (both sides) nearly flat.
+void TestTransferFlow::memoryStaysFlatForABigFile()
+{
+    constexpr qint64 kSize = 48LL * 1024 * 1024;
+    constexpr qint64 kMaxGrowthKb = 12 * 1024;
+    Pair p;
+    QVERIFY(p.chatting);
+    QVERIFY(!p.offerBigFile(QStringLiteral("big.bin"), kSize).isEmpty());
+    const QString saved = p.b.filePath(QStringLiteral("big.bin"));
+    p.b.desk.nextSave = saved;
+    flood::resetPeakResident();
+    const qint64 before = flood::residentKb();
+    if (flood::peakResidentKb() > before + 1024) QSKIP("the peak resident memory cannot be reset here");
+    p.a.transfer().sendFile();
+    QVERIFY(waitFor([&] { return p.senderIdle() && p.receiverIdle() && QFile::exists(saved); }, 90000));
+    const qint64 growth = flood::peakResidentKb() - before;
+    qInfo("peak resident memory grew by %lld kB for a %lld MB file", growth, kSize >> 20);
+    QCOMPARE(QFileInfo(saved).size(), kSize);
+    QVERIFY2(growth < kMaxGrowthKb, qPrintable(QString::number(growth)));
 }
 
 // The chat ends while the user picks a file: the choice starts nothing.

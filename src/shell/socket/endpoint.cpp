@@ -4,6 +4,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <unistd.h>
+
 namespace {
 // A closed connection still flushes what was sent; after this it is cut.
 constexpr int kLingerMs = 5000;
@@ -276,6 +278,23 @@ void Endpoint::close()
     releaseSocket();
     m_inbox.clear();
     setState(Closed);
+}
+
+int Endpoint::takeConnection(QByteArray &received)
+{
+    if (!m_socket || m_state != Connected) return -1;
+    // A second descriptor keeps the connection open when the socket object lets go of its own.
+    const int descriptor = ::dup(int(m_socket->socketDescriptor()));
+    if (descriptor < 0) return -1;
+    received = m_inbox + m_socket->readAll();
+    m_inbox.clear();
+    QTcpSocket *socket = m_socket;
+    m_socket = nullptr;
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+    close();
+    return descriptor;
 }
 
 int Endpoint::errorNumber(int qtSocketError)

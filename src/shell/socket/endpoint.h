@@ -55,6 +55,11 @@ public:
     QByteArray getBytes();
     qint64 bytesAvailable() const { return m_inbox.size(); }
     void close();
+    // Hands a connected socket over to code that drives it itself (a worker
+    // thread): returns a descriptor of its own for the connection, with what
+    // had arrived but was not yet read in `received`, and leaves the endpoint
+    // closed without touching the connection. -1 when not connected.
+    int takeConnection(QByteArray &received);
 
     int lastErrorNumber() const { return m_lastErrorNumber; }
     QString lastErrorDescription() const { return m_lastErrorDescription; }
