@@ -38,7 +38,7 @@ BUILD_DIR = $(if $(filter default,$(PRESET)),build,build-$(PRESET))
 screenshots: deps
 	@cmake --preset $(PRESET) >/dev/null
 	@cmake --build --preset $(PRESET) --target wez_screenshots
-	@QT_QPA_PLATFORM=$(SCREENSHOT_QPA) QT_LOGGING_RULES="qt.multimedia*=false" WEZ_MODULE_DIR=$(BUILD_DIR) \
+	@QT_QPA_PLATFORM=$(SCREENSHOT_QPA) QT_LOGGING_RULES="qt.multimedia*=false" \
 		$(SCREENSHOT_RUN) $(BUILD_DIR)/tools/screenshots/wez_screenshots docs
 
 # The Debian package, build/wez_VERSION-1_ARCH.deb. Installed programs find their modules and
