@@ -224,6 +224,18 @@ StoreResult MemberStore::mayChange(const QString &address, const QString &host)
     return !m || m->host == host || address == host ? StoreResult::Done : StoreResult::Refused;
 }
 
+bool MemberStore::readOwner(const QString &address, const QString &host, Change &c)
+{
+    QSqlQuery *q = run(QStringLiteral("SELECT host FROM members WHERE address = ?"), {address});
+    if (!q) return false;
+    if (q->next()) {
+        c.existed = true;
+        if (q->value(0).toString() != host && address != host) c.result = StoreResult::Refused;
+    }
+    q->finish();
+    return true;
+}
+
 MemberStore::Change MemberStore::put(const QString &address, const QString &name, const QString &comment,
                                      const QString &host, qint64 now, int maxPerHost)
 {
@@ -231,14 +243,8 @@ MemberStore::Change MemberStore::put(const QString &address, const QString &name
     const bool ok = attempt([&] {
         c = Change{StoreResult::Done, false, {}};
         if (!m_engine.hostLock.isEmpty() && !run(m_engine.hostLock, {host})) return false;
-        QSqlQuery *q = run(QStringLiteral("SELECT host FROM members WHERE address = ?"), {address});
-        if (!q) return false;
-        if (q->next()) {
-            c.existed = true;
-            // Checked again inside the transaction: the entry may have changed hands meanwhile.
-            if (q->value(0).toString() != host && address != host) c.result = StoreResult::Refused;
-        }
-        q->finish();
+        // Checked again inside the transaction: the entry may have changed hands meanwhile.
+        if (!readOwner(address, host, c)) return false;
         if (c.result == StoreResult::Refused) return true; // nothing written
         if (!run(QStringLiteral("INSERT INTO members (address, name, comment, host, seq, last_seen) "
                                 "VALUES (?, ?, ?, ?, %1, ?) ON CONFLICT (address) DO UPDATE SET "
@@ -262,13 +268,7 @@ MemberStore::Change MemberStore::remove(const QString &address, const QString &h
     Change c;
     const bool ok = attempt([&] {
         c = Change{StoreResult::Done, false, {}};
-        QSqlQuery *q = run(QStringLiteral("SELECT host FROM members WHERE address = ?"), {address});
-        if (!q) return false;
-        if (q->next()) {
-            c.existed = true;
-            if (q->value(0).toString() != host && address != host) c.result = StoreResult::Refused;
-        }
-        q->finish();
+        if (!readOwner(address, host, c)) return false;
         if (c.result == StoreResult::Refused) return true;
         // Signed off: a chat it never reported ended does not outlive it either.
         return eraseAll({address}) && run(QStringLiteral("DELETE FROM chats WHERE host = ?"), {address});

@@ -90,6 +90,9 @@ private:
     // The host's entries besides `keep` beyond `maxPerHost`, least recently heard from last.
     std::optional<QStringList> overflow(const QString &host, const QString &keep, int maxPerHost);
     bool eraseAll(const QStringList &addresses);
+    // Notes in `c` whether `address` is listed and whether another host owns it;
+    // false when the database could not say.
+    bool readOwner(const QString &address, const QString &host, Change &c);
     // Members with their chat marks, `where` on the members table `m`.
     std::optional<QList<Member>> select(const QString &where, const QVariantList &values);
 
